@@ -1,0 +1,80 @@
+// The layer model: two icons, each at its own offset in a 32x32 cell, laid
+// lower first over the key colour. Rebuild() derives the clean masks (the
+// per-pixel part, run when a slot icon changes); ComposeLayers() draws with
+// block operations only, so a drag can call it on every pointer move.
+#pragma once
+
+#include <cstdint>
+
+#include "icon.h"
+#include "image.h"
+
+namespace pg {
+
+enum class Slot { kUpper = 1, kLower = 2 };
+
+struct Offset {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  friend bool operator==(const Offset&, const Offset&) = default;
+};
+
+inline constexpr int kZoomFactor = 4;
+inline constexpr int kZoomSize = kCellSize * kZoomFactor;  // 128
+
+// White where the icon leaves the picture beneath unchanged (mask white, or
+// outside the mask image: a small icon is transparent beyond its own area),
+// black wherever the mask is anything else. Always 32x32.
+Image CleanMask(const Image& mask);
+
+class LayerModel {
+ public:
+  LayerModel();
+
+  const Icon& IconOf(Slot s) const noexcept { return Layer(s).icon; }
+  // Replaces the slot's icon. The clean masks follow at the next Rebuild().
+  void SetIcon(Slot s, Icon icon) { Layer(s).icon = std::move(icon); }
+
+  Offset OffsetOf(Slot s) const noexcept { return Layer(s).offset; }
+  void SetOffset(Slot s, Offset o) noexcept { Layer(s).offset = o; }
+
+  // Re-derives both clean masks and composes with the stored offsets.
+  void Rebuild();
+
+  // Draws the composite with the given offsets (the stored ones are neither
+  // read nor written) into Composite() and Zoomed().
+  void ComposeLayers(Offset upper, Offset lower);
+
+  const Image& Composite() const noexcept { return composite_; }  // 32x32
+  const Image& Zoomed() const noexcept { return zoomed_; }        // 128x128
+
+ private:
+  struct LayerState {
+    Icon icon;
+    Image clean;  // 32x32, derived by Rebuild()
+    Offset offset;
+  };
+  LayerState& Layer(Slot s) noexcept { return s == Slot::kUpper ? upper_ : lower_; }
+  const LayerState& Layer(Slot s) const noexcept {
+    return s == Slot::kUpper ? upper_ : lower_;
+  }
+
+  LayerState upper_;
+  LayerState lower_;
+  Image composite_;
+  Image zoomed_;
+};
+
+// Round(v * 0.25) to nearest, ties to even: the drag's pointer-to-cell rule.
+std::int32_t RoundQuarter(std::int64_t v) noexcept;
+
+// Which layer a press at zoom-view point (x, y) picks: the upper one exactly
+// where its mask is black at the rounded point, the lower one elsewhere.
+Slot PickLayer(const Image& upperMask, Offset upper, int x, int y) noexcept;
+
+// The dragged layer's offset for a pointer at (x, y) after a press at
+// (startX, startY): the displacement is always taken from the press point,
+// so rounding never accumulates over many moves.
+Offset DragOffset(Offset stored, int startX, int startY, int x, int y) noexcept;
+
+}  // namespace pg
