@@ -1,0 +1,17 @@
+// ".pac" files: a 904-byte block, then two complete bitmap files, a colour
+// image and its mask. The conversion paints every pixel the mask marks white
+// in the key colour and gives the colour image back as a bitmap file in
+// memory, which the picker then offers as one icon.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "byte_reader.h"
+#include "result.h"
+
+namespace pg {
+
+Result<std::vector<std::uint8_t>> ConvertPackedBitmap(Bytes pacFile);
+
+}  // namespace pg

@@ -1,0 +1,17 @@
+// Changing an image's size: pixel replication for whole-number enlargements,
+// a good filter for everything else.
+#pragma once
+
+#include "icon.h"
+
+namespace pg {
+
+// Resizes to width x height (both >= 1). Whole-number enlargements in both
+// directions replicate pixels; any other change uses a filtered resample.
+Image Resize(const Image& src, int width, int height);
+
+// Resizes an icon to size x size: colour and mask are resampled together
+// (the mask as coverage) and the result is opaque where coverage >= 50 %.
+Icon ResizeIcon(const Icon& icon, int size);
+
+}  // namespace pg
