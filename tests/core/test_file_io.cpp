@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "file_io.h"
+
+namespace pg {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileIo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("pg_file_io_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::size_t EntriesIn(const fs::path& p) const {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(p), fs::directory_iterator()));
+  }
+  fs::path dir_;
+};
+
+TEST_F(FileIo, WriteReplacesAnExistingFileAndLeavesNoTemporaryBehind) {
+  const fs::path target = dir_ / u8"アイコン.ico";
+  const std::uint8_t first[] = {1, 2, 3}, second[] = {9, 8};
+  ASSERT_EQ(WriteFileReplacing(target, first), Error::kOk);
+  ASSERT_EQ(WriteFileReplacing(target, second), Error::kOk);
+  auto back = ReadFileBytes(target);
+  ASSERT_TRUE(back.ok());
+  EXPECT_EQ(*back, (std::vector<std::uint8_t>{9, 8}));
+  EXPECT_EQ(EntriesIn(dir_), 1u);
+}
+
+TEST_F(FileIo, FailedWriteReportsAndLeavesTheTargetAsItWas) {
+  const fs::path occupied = dir_ / "taken";
+  fs::create_directories(occupied / "inside");  // a non-empty folder cannot be replaced by a file
+  const std::uint8_t data[] = {1};
+  EXPECT_EQ(WriteFileReplacing(occupied, data), Error::kFileWriteFailed);
+  EXPECT_TRUE(fs::is_directory(occupied / "inside"));
+  EXPECT_EQ(EntriesIn(dir_), 1u);
+  EXPECT_EQ(WriteFileReplacing(dir_ / "no-such-folder" / "x.ico", data), Error::kFileWriteFailed);
+}
+
+TEST_F(FileIo, ReadRefusesMissingFoldersAndOversizedFiles) {
+  EXPECT_EQ(ReadFileBytes(dir_ / "missing").error(), Error::kFileNotFound);
+  EXPECT_EQ(ReadFileBytes(dir_).error(), Error::kFileUnreadable);
+  std::ofstream(dir_ / "big", std::ios::binary) << std::string(100, 'x');
+  EXPECT_EQ(ReadFileBytes(dir_ / "big", 99).error(), Error::kFileTooLarge);
+  EXPECT_EQ(ReadFileBytes(dir_ / "big", 100)->size(), 100u);
+}
+
+}  // namespace
+}  // namespace pg
