@@ -31,12 +31,18 @@ class IconSource {
  public:
   virtual ~IconSource() = default;
   virtual SourceKind Kind() const noexcept = 0;
-  // The number of icons (groups) in the file; at least 1.
+  // The number of icons (groups) in the file. 0 for an executable or
+  // library without icon groups: the shell's "no icon", which is not the
+  // same as "no icon source" (OpenIconSource failing with kNotIconSource).
+  // An .ico or bitmap file always has exactly 1.
   virtual int Count() const noexcept = 0;
+  // What icon `index` (0 .. Count()-1) holds, from the directory alone;
+  // an empty info for any other index.
   virtual IconGroupInfo Info(int index) const = 0;
   // Icon `index`: 0.. Count()-1 in resource order, or below -1 for the group
   // whose resource id is -index (the shell's "path,-id"). `size` 32 gives
-  // the large icon, 16 the small one.
+  // the large icon, 16 the small one. kNoSuchIcon for -1 and for any index
+  // the file has no icon for. Only the images of that one icon are decoded.
   virtual Result<Icon> Extract(int index, int size = kCellSize) const = 0;
 };
 
@@ -45,7 +51,16 @@ class IconSource {
 // one but are damaged.
 Result<std::unique_ptr<IconSource>> OpenIconSource(Bytes data);
 
-// The same for a file on disk.
+// The same for a file on disk. The kind is told by the bytes, never by the
+// extension.
 Result<std::unique_ptr<IconSource>> OpenIconSourceFile(const std::filesystem::path& path);
+
+// Since Windows 10 the system libraries keep their icons in a resource file
+// beside the system folder: %SystemRoot%\SystemResources\<file name>.mun
+// (shell32.dll -> SystemResources\shell32.dll.mun). A front end that opened
+// a library from the system folder and found no icon groups opens this path
+// instead; deciding that the library is a system one is up to the caller.
+std::filesystem::path MunFallbackPath(const std::filesystem::path& systemRoot,
+                                      const std::filesystem::path& libraryPath);
 
 }  // namespace pg
