@@ -14,15 +14,23 @@ namespace pg {
 
 // Largest width or height any reader accepts.
 inline constexpr int kMaxImageDimension = 16384;
+// Largest pixel count of one bitmap (128 MiB as an Image). Run-length data
+// can claim the full dimensions in a few bytes, so the dimensions alone do
+// not bound the allocation sensibly.
+inline constexpr std::uint64_t kMaxImagePixels = std::uint64_t{1} << 25;
 
-// A bitmap file: core, info, V4 and V5 headers; 1, 4, 8, 16, 24, 32 bits;
-// BI_RGB, BI_BITFIELDS, RLE4, RLE8; top-down and bottom-up.
+// A bitmap file: core (12-byte), info (40), 52- and 56-byte, V4 (108) and
+// V5 (124) headers; 1, 4, 8, 16, 24, 32 bits; BI_RGB, BI_BITFIELDS,
+// BI_ALPHABITFIELDS, RLE4, RLE8; top-down and bottom-up. Alpha is dropped.
+// Pixels that run-length data skips are black.
 Result<Image> ReadBmp(Bytes file);
 
-// A packed DIB: header, colour table, pixels (no file header).
+// A packed DIB: header, colour table, pixels (no file header), as CF_DIB
+// carries it. The pixels start right after the colour table.
 Result<Image> ReadPackedDib(Bytes dib);
 
-// A 24-bit bottom-up bitmap file with a 40-byte info header.
+// A 24-bit bottom-up bitmap file with a 40-byte info header. `image` must
+// not be empty.
 std::vector<std::uint8_t> WriteBmp24(const Image& image);
 
 }  // namespace pg
