@@ -1,0 +1,159 @@
+#include "form/controls.h"
+
+#include <algorithm>
+
+namespace pgf {
+
+void ImageControl::SetBitmap(const pg::Image& image) {
+  kind_ = Kind::kBitmap;
+  colour_.Assign(image);
+  mask_ = pgw::Dib();
+  Invalidate();
+}
+
+void ImageControl::SetIcon(const pg::Icon& icon) {
+  if (icon.Empty()) {
+    Clear();
+    return;
+  }
+  kind_ = Kind::kIcon;
+  colour_.Assign(icon.colour);
+  mask_.Assign(icon.mask);
+  Invalidate();
+}
+
+void ImageControl::Clear() {
+  kind_ = Kind::kNone;
+  colour_ = pgw::Dib();
+  mask_ = pgw::Dib();
+  Invalidate();
+}
+
+void ImageControl::Paint(HDC dc) {
+  switch (kind_) {
+    case Kind::kNone:
+      break;
+    case Kind::kBitmap:
+      colour_.Draw(dc, Left(), Top());
+      break;
+    case Kind::kIcon:
+      mask_.DrawRop(dc, Left(), Top(), SRCAND);
+      colour_.DrawRop(dc, Left(), Top(), SRCINVERT);
+      break;
+  }
+}
+
+void SpeedButton::SetGlyph(const pg::Image& glyph) {
+  glyph_.Assign(glyph);
+  glyphKey_ = glyph.GetPixel(0, glyph.Height() - 1);
+  Invalidate();
+}
+
+void SpeedButton::Paint(HDC dc) {
+  RECT r = Bounds();
+  if (down_)
+    DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
+  else if (hover_)
+    DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
+  if (glyph_.Empty()) return;
+  const int shift = down_ ? 1 : 0;
+  const int gx = Left() + (Width() - glyph_.Width()) / 2 + shift;
+  const int gy = Top() + (Height() - glyph_.Height()) / 2 + shift;
+  pgw::unique_hdc mem(CreateCompatibleDC(dc));
+  pgw::unique_hbitmap bmp = glyph_.ToBitmap(dc);
+  if (!mem || !bmp) return;
+  pgw::SelectGuard keep(mem.get(), bmp.get());
+  TransparentBlt(dc, gx, gy, glyph_.Width(), glyph_.Height(), mem.get(), 0, 0, glyph_.Width(),
+                 glyph_.Height(), glyphKey_);
+}
+
+void SpeedButton::MouseDown(MouseButton button, ShiftState shift, int x, int y) {
+  Control::MouseDown(button, shift, x, y);
+  if (button != MouseButton::kLeft) return;
+  dragging_ = true;
+  down_ = true;
+  Invalidate();
+}
+
+void SpeedButton::MouseMove(ShiftState shift, int x, int y) {
+  Control::MouseMove(shift, x, y);
+  if (!dragging_) return;
+  const bool inside = x >= 0 && y >= 0 && x < Width() && y < Height();
+  if (inside != down_) {
+    down_ = inside;
+    Invalidate();
+  }
+}
+
+void SpeedButton::MouseUp(MouseButton button, ShiftState shift, int x, int y) {
+  const bool wasDragging = dragging_;
+  const bool inside = x >= 0 && y >= 0 && x < Width() && y < Height();
+  dragging_ = false;
+  down_ = false;
+  hover_ = inside;
+  Invalidate();
+  Control::MouseUp(button, shift, x, y);
+  if (wasDragging && button == MouseButton::kLeft && inside) Click();
+}
+
+void SpeedButton::MouseEnter() {
+  hover_ = true;
+  if (dragging_) down_ = true;
+  Invalidate();
+}
+
+void SpeedButton::MouseLeave() {
+  hover_ = false;
+  if (dragging_) down_ = false;
+  Invalidate();
+}
+
+void SpeedButton::CaptureLost() {
+  Control::CaptureLost();
+  dragging_ = false;
+  down_ = false;
+  Invalidate();
+}
+
+void Label::SetCaption(std::wstring caption) {
+  caption_ = std::move(caption);
+  Invalidate();
+}
+
+void Label::Paint(HDC dc) {
+  if (caption_.empty()) return;
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF oldColour = SetTextColor(dc, colour_);
+  HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
+  RECT r = Bounds();
+  DrawTextW(dc, caption_.c_str(), static_cast<int>(caption_.size()), &r,
+            DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+  if (oldFont) SelectObject(dc, oldFont);
+  SetTextColor(dc, oldColour);
+  SetBkMode(dc, oldMode);
+}
+
+void Shape::Paint(HDC dc) {
+  pgw::SelectGuard pen(dc, GetStockObject(BLACK_PEN));
+  pgw::SelectGuard brush(dc, GetStockObject(WHITE_BRUSH));
+  Rectangle(dc, Left(), Top(), Left() + Width(), Top() + Height());
+}
+
+void Gauge::SetProgress(int value) {
+  progress_ = std::clamp(value, 0, 100);
+  Invalidate();
+}
+
+void Gauge::Paint(HDC dc) {
+  RECT r = Bounds();
+  FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  InflateRect(&r, -1, -1);
+  FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  const int filled = (r.right - r.left) * progress_ / 100;
+  if (filled <= 0) return;
+  RECT bar{r.left, r.top, r.left + filled, r.bottom};
+  pgw::unique_hbrush orange(CreateSolidBrush(kFillColour));
+  FillRect(dc, &bar, orange.get());
+}
+
+}  // namespace pgf

@@ -1,0 +1,24 @@
+// Tessary: compose a new 32x32 icon from two existing ones.
+#include "main_window.h"
+
+#include <commctrl.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+
+  TForm1 Form1;
+  if (!Form1.CreateWindowHandle()) return 1;
+  if (!Form1.FormCreate()) return 0;  // the display was refused; the user was told
+  Form1.Show();
+
+  MSG msg{};
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (Form1.Accelerators() && Form1.Handle() &&
+        TranslateAcceleratorW(Form1.Handle(), Form1.Accelerators(), &msg))
+      continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}

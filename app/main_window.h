@@ -1,0 +1,114 @@
+// Tessary's main window: a fixed-size skinned window with its own title
+// strip, close and minimize buttons, the two slot icons, the live composite
+// and its 4x zoom view, the save button with its progress gauge, and the
+// pop-up menu. All pixel work is the core's (pg::LayerModel and friends);
+// this class only routes the user's input to it and paints what it gives.
+#pragma once
+
+#include <string>
+
+#include "form/controls.h"
+#include "form/form.h"
+#include "form/popup_menu.h"
+#include "icon.h"
+#include "layers.h"
+#include "palette.h"
+#include "win/handles.h"
+
+class TForm1 : public pgf::Form {
+ public:
+  TForm1();
+
+  // Creates the window, still hidden.
+  bool CreateWindowHandle();
+  // The start-up routine. False when the display has too few colours: the
+  // user has been told, and the program ends without showing the window.
+  bool FormCreate();
+  void Show();
+  HACCEL Accelerators() const noexcept { return PopupMenu1.Accelerators(); }
+
+  // The window's size when the skin is missing; the skin decides otherwise.
+  static constexpr int kSkinWidth = 256;
+  static constexpr int kSkinHeight = 192;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  using Control = pgf::Control;
+  using MouseButton = pgf::MouseButton;
+  using ShiftState = pgf::ShiftState;
+
+  // Event handlers.
+  void FormClose();
+  void Label1MouseDown(Control& sender, MouseButton button, ShiftState shift, int x, int y);
+  void SpeedButton1Click(Control& sender);
+  void SpeedButton2MouseDown(Control& sender, MouseButton button, ShiftState shift, int x, int y);
+  void SpeedButton2Click(Control& sender);
+  void SpeedButton3Click(Control& sender);
+  void SpeedButton4Click(Control& sender);
+  void omotebiMouseDown(Control& sender, MouseButton button, ShiftState shift, int x, int y);
+  void omotebiMouseMove(Control& sender, ShiftState shift, int x, int y);
+  void omotebiMouseUp(Control& sender, MouseButton button, ShiftState shift, int x, int y);
+  void omotebiCaptureLost(Control& sender);
+  void stayontop1Click(pgf::MenuItem& sender);
+
+  // Shared work of the form.
+  void ComposeLayers(pg::Offset upper, pg::Offset lower);
+  void SplitKeyColour();
+  bool WriteIconFile(const pg::Icon& icon, const std::wstring& fileName);
+  void ChooseLowerIcon();
+  void SetSlotIcon(pg::Slot slot, pg::Icon icon);
+  bool UpperSelected() const noexcept { return Shape1.Top() == Image1.Top() - 1; }
+  void CommitDrag();
+  void ShowProgress(const wchar_t* caption);
+  void HideProgress();
+  void LoadArtwork();
+  void MakeCaptionFont();
+
+  // Controls, in painting order: later ones paint over earlier ones and
+  // get the mouse first.
+  pgf::ImageControl Image4{0, 0, kSkinWidth, kSkinHeight};
+  pgf::SpeedButton SpeedButton1{64, 208, 49, 25, false};
+  pgf::ImageControl omote{205, 57, 32, 32};
+  pgf::ImageControl omotebi{62, 39, 128, 128};
+  pgf::SpeedButton SpeedButton2{183, 169, 65, 15};
+  pgf::Label Label1{24, 2, 209, 17};
+  pgf::SpeedButton SpeedButton3{233, 3, 16, 16};
+  pgf::Gauge bar1{8, 177, 45, 6, false};
+  pgf::Label barcaption{56, 173, 42, 12, false};
+  pgf::SpeedButton SpeedButton4{216, 3, 16, 16};
+  pgf::Shape Shape1{123, 205, 34, 34};
+  pgf::ImageControl Image1{12, 57, 32, 32};
+  pgf::ImageControl Image2{12, 118, 32, 32};
+
+  pgf::PopupMenu PopupMenu1;
+  pgf::MenuItem mergeicons1{L"merge icons"};
+  pgf::MenuItem copy1{L"copy", 'C'};
+  pgf::MenuItem paste2{L"paste Upper", 'V', 1};
+  pgf::MenuItem paste1{L"paste Lower", 'B', 2};
+  pgf::MenuItem stayontop1{L"stay on top"};
+  bool stayOnTop_ = false;
+
+  // Layer state and the images made for saving.
+  pg::LayerModel layers_;
+  pg::Icon split_;  // icolor (colour) and imask (mask) of the last split
+  pg::PaletteTable palette_;
+  pg::Icon lowerDefault_;  // the lower slot's built-in folder picture
+
+  int SaveDepth = 24;
+  int Tag = 0;  // 1 while dragging in the zoom view
+  int DragStartX = 0;
+  int DragStartY = 0;
+  pg::Offset DragOffset;
+
+  // The save dialog's state.
+  std::wstring initialDir_;
+  DWORD filterIndex_ = 1;
+
+  // Screen cursors 1 (open hand), 2 (closed hand), 3 (pointing hand).
+  HCURSOR cursors_[3] = {};
+  pgw::unique_hicon bigIcon_;
+  pgw::unique_hicon smallIcon_;
+  pgw::unique_hfont captionFont_;
+};

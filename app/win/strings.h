@@ -1,0 +1,17 @@
+// Wide-string helpers between Win32 (wchar_t, UTF-16 on Windows) and the
+// core's std::u16string.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pgw {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide strings are UTF-16");
+
+inline std::u16string ToU16(std::wstring_view s) { return std::u16string(s.begin(), s.end()); }
+inline std::wstring ToWide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
+// The core's English texts are plain ASCII.
+inline std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+}  // namespace pgw
