@@ -1,0 +1,192 @@
+# shellcheck shell=bash
+# The Wine session every end-to-end test runs in. Source this file, then:
+#
+#   pg_wine_start          Xvfb (1280x1024x24) + a fresh copy of the template
+#                          prefix + a persistent wineserver; exports DISPLAY,
+#                          WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES, WINEARCH and
+#                          PG_WINE_RUN (the session folder).
+#   pg_wine_stop           ends exactly what pg_wine_start (and pg_xvfb_start)
+#                          started and removes the session folder
+#                          (PG_WINE_KEEP=1 keeps it for a post-mortem).
+#   pg_xvfb_start DEPTH    another Xvfb of DEPTH bits (8, 16, 24) in this
+#                          session; prints its display (":N").
+#   pg_xvfb_stop DISPLAY   ends one display started by pg_xvfb_start.
+#   pg_wine_template       makes the template prefix if it is missing.
+#
+# A session started in one shell can be entered from another with
+#   source "$PG_WINE_RUN/env.sh"
+#
+# The template lives in ${PG_WINE_CACHE:-${XDG_CACHE_HOME:-~/.cache}/pairglyph}
+# and is made once (about 15 s); every session copies it (about 2 s), so tests
+# never see what an earlier run left in the registry.
+#
+# Why each setting is there:
+#   Managed=N        without a window manager Wine otherwise waits about 2 s
+#                    whenever a window closes or a program exits.
+#   FontLink         Japanese message-box text renders only with a linked font.
+#   wineserver -p    plus one `wine cmd /c exit`: the services start once, not
+#                    per test, and ctest does not wait on pipes they inherit.
+
+PG_WINE_CACHE=${PG_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/pairglyph}
+# Bump when the recipe below changes: older templates are then rebuilt.
+PG_WINE_TEMPLATE_VERSION=1
+
+_pg_wine_base_env() {
+  export WINEARCH=win64
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # Wine takes its code page from the locale; arguments and output are UTF-8.
+  case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+    *UTF-8*|*utf8*|*UTF8*|*utf-8*) ;;
+    *) export LC_ALL=C.UTF-8 ;;
+  esac
+}
+
+_pg_die() { echo "wine-env: $*" >&2; return 1; }
+
+# Xvfb -displayfd picks a free display number and writes it once it accepts
+# clients. Xvfb's own output goes to a log so it holds no pipe of the caller.
+_pg_xvfb_spawn() { # DEPTH LOGDIR -> "DISPLAY PID"
+  local depth=$1 dir=$2 dfile pid i
+  dfile=$(mktemp "$dir/xvfb-fd.XXXXXX")
+  Xvfb -displayfd 3 -screen 0 "1280x1024x$depth" -nolisten tcp \
+    3>"$dfile" </dev/null >>"$dir/xvfb-$depth.log" 2>&1 &
+  pid=$!
+  for ((i = 0; i < 200; i++)); do
+    if [ -s "$dfile" ]; then
+      echo ":$(tr -d '\n' <"$dfile") $pid"
+      rm -f "$dfile"
+      return 0
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill "$pid" 2>/dev/null || true
+  rm -f "$dfile"
+  _pg_die "Xvfb ($depth bits) did not start; see $dir/xvfb-$depth.log"
+}
+
+pg_wine_template() {
+  local template="$PG_WINE_CACHE/wine-template" stamp tmp
+  stamp="wine $(wine --version 2>/dev/null) recipe $PG_WINE_TEMPLATE_VERSION"
+  mkdir -p "$PG_WINE_CACHE"
+  (
+    # One maker at a time; others wait and then find it ready.
+    flock -w 300 9 || _pg_die "timed out waiting for $PG_WINE_CACHE/template.lock" || exit 1
+    if [ -f "$template/.pg-template" ] && [ "$(cat "$template/.pg-template")" = "$stamp" ]; then
+      exit 0
+    fi
+    echo "wine-env: making the Wine template prefix in $template (once, about 15 s)" >&2
+    _pg_wine_base_env
+    tmp=$(mktemp -d "$PG_WINE_CACHE/wine-template.new.XXXXXX")
+    export WINEPREFIX="$tmp"
+    # wineboot wants a display for its first windows; a private one is enough.
+    local xv
+    xv=$(_pg_xvfb_spawn 24 "$tmp") || exit 1
+    export DISPLAY=${xv% *}
+    local rc=0
+    {
+      timeout 300 wineboot -i &&
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
+        wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+          /v Tahoma /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f &&
+        timeout 120 wineserver -w
+    } </dev/null >"$PG_WINE_CACHE/template.log" 2>&1 || rc=$?
+    kill "${xv#* }" 2>/dev/null || true
+    rm -f "$tmp"/xvfb-*.log
+    if [ $rc -ne 0 ]; then
+      wineserver -k 2>/dev/null || true
+      rm -rf "$tmp"
+      _pg_die "making the template failed; see $PG_WINE_CACHE/template.log" || exit 1
+    fi
+    echo "$stamp" >"$tmp/.pg-template"
+    rm -rf "$template"
+    mv "$tmp" "$template"
+  ) 9>"$PG_WINE_CACHE/template.lock"
+}
+
+# Sessions whose Xvfb is gone were not stopped (a killed shell); their prefix
+# copies are large, so they are cleared when the next session starts.
+_pg_wine_sweep() {
+  local d pid
+  for d in "$PG_WINE_CACHE"/run.*; do
+    [ -d "$d" ] || continue
+    pid=$(cat "$d/xvfb.pid" 2>/dev/null || true)
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then continue; fi
+    WINEPREFIX="$d/prefix" wineserver -k 2>/dev/null || true
+    rm -rf "$d"
+  done
+}
+
+pg_wine_start() {
+  if [ -n "${PG_WINE_RUN:-}" ] && [ -d "$PG_WINE_RUN" ]; then
+    _pg_die "a session is already running in $PG_WINE_RUN (pg_wine_stop first)"
+    return 1
+  fi
+  pg_wine_template || return 1
+  _pg_wine_sweep
+  _pg_wine_base_env
+  local run xv
+  run=$(mktemp -d "$PG_WINE_CACHE/run.XXXXXX") || return 1
+  xv=$(_pg_xvfb_spawn 24 "$run") || { rm -rf "$run"; return 1; }
+  echo "${xv#* }" >"$run/xvfb.pid"
+  : >"$run/extra-xvfb"
+  cp -a "$PG_WINE_CACHE/wine-template" "$run/prefix" || {
+    kill "${xv#* }"
+    rm -rf "$run"
+    return 1
+  }
+  export PG_WINE_RUN=$run
+  export DISPLAY=${xv% *}
+  export WINEPREFIX=$run/prefix
+  setsid wineserver -p </dev/null >/dev/null 2>&1 &
+  if ! timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1; then
+    pg_wine_stop
+    _pg_die "wine did not start in $WINEPREFIX"
+    return 1
+  fi
+  {
+    printf 'export PG_WINE_RUN=%q DISPLAY=%q WINEPREFIX=%q\n' "$PG_WINE_RUN" "$DISPLAY" "$WINEPREFIX"
+    printf 'export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES=%q\n' "$WINEDLLOVERRIDES"
+    [ -n "${LC_ALL:-}" ] && printf 'export LC_ALL=%q\n' "$LC_ALL"
+  } >"$run/env.sh"
+  echo "wine-env: DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX" >&2
+}
+
+pg_xvfb_start() { # DEPTH -> prints ":N"
+  local depth=${1:?usage: pg_xvfb_start DEPTH}
+  [ -n "${PG_WINE_RUN:-}" ] || { _pg_die "pg_wine_start first"; return 1; }
+  local xv
+  xv=$(_pg_xvfb_spawn "$depth" "$PG_WINE_RUN") || return 1
+  echo "$xv" >>"$PG_WINE_RUN/extra-xvfb"
+  echo "${xv% *}"
+}
+
+pg_xvfb_stop() { # DISPLAY
+  local want=${1:?usage: pg_xvfb_stop DISPLAY} disp pid rest=""
+  [ -n "${PG_WINE_RUN:-}" ] || return 0
+  while read -r disp pid; do
+    [ -n "$disp" ] || continue
+    if [ "$disp" = "$want" ]; then kill "$pid" 2>/dev/null || true; else rest+="$disp $pid"$'\n'; fi
+  done <"$PG_WINE_RUN/extra-xvfb"
+  printf '%s' "$rest" >"$PG_WINE_RUN/extra-xvfb"
+}
+
+pg_wine_stop() {
+  local run=${PG_WINE_RUN:-}
+  [ -n "$run" ] && [ -d "$run" ] || return 0
+  WINEPREFIX="$run/prefix" wineserver -k 2>/dev/null || true
+  WINEPREFIX="$run/prefix" timeout 20 wineserver -w 2>/dev/null || true
+  local disp pid
+  while read -r disp pid; do
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  done <"$run/extra-xvfb"
+  pid=$(cat "$run/xvfb.pid" 2>/dev/null || true)
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  if [ "${PG_WINE_KEEP:-0}" = 1 ]; then
+    echo "wine-env: kept $run" >&2
+  else
+    rm -rf "$run"
+  fi
+  unset PG_WINE_RUN
+}

@@ -1,0 +1,683 @@
+// pgdriver: a small Win32 program the end-to-end tests run in the same Wine
+// prefix as the program under test, to look at and poke its windows from the
+// Windows side (what the X side cannot see: message-box text, window styles,
+// iconic state, list-view counts, file drops, raw registry bytes).
+//
+//   pgdriver SUBCOMMAND ARGS...     (pgdriver help lists them)
+//
+// Output is UTF-8 on stdout, one "key value" line per fact, so the Python side
+// can split each line at its first blank. Exit status: 0 done, 1 the target or
+// the operation failed, 2 bad usage, 3 a wait timed out.
+//
+// A TARGET is either a window handle ("0x1a2b") or a top-level window's exact
+// title; when several windows share the title a visible one wins (a program's
+// hidden owner window often has the main window's title).
+//
+// To add a subcommand: write `int CmdName(const Args&)` and add one row to
+// kCommands at the bottom.
+
+#ifndef UNICODE
+#define UNICODE
+#endif
+#ifndef _UNICODE
+#define _UNICODE
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>  // DROPFILES
+
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using Args = std::vector<std::wstring>;
+
+// Closes what it holds, once; not copyable.
+template <typename Handle, auto Close>
+class Owned {
+ public:
+  Owned() = default;
+  explicit Owned(Handle h) : h_(h) {}
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  ~Owned() {
+    if (h_) Close(h_);
+  }
+  Handle get() const { return h_; }
+  Handle* put() { return &h_; }
+  explicit operator bool() const { return h_ != Handle{}; }
+
+ private:
+  Handle h_{};
+};
+
+using OwnedKey = Owned<HKEY, RegCloseKey>;
+using OwnedHandle = Owned<HANDLE, CloseHandle>;
+
+constexpr int kOk = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+constexpr int kTimedOut = 3;
+
+// ---- output -------------------------------------------------------------
+
+std::string Utf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                    nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                      nullptr, nullptr);
+  return out;
+}
+
+void Write(HANDLE h, std::wstring_view text) {
+  const std::string bytes = Utf8(text);
+  DWORD written = 0;
+  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+// Newlines and backslashes are escaped so every fact stays on one line.
+std::wstring Escape(std::wstring_view text) {
+  std::wstring out;
+  for (wchar_t c : text) {
+    switch (c) {
+      case L'\\': out += L"\\\\"; break;
+      case L'\n': out += L"\\n"; break;
+      case L'\r': out += L"\\r"; break;
+      case L'\t': out += L"\\t"; break;
+      case L'\0': out += L"\\0"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+void Fact(std::wstring_view key, std::wstring_view value) {
+  std::wstring line(key);
+  line += L' ';
+  line += Escape(value);
+  line += L'\n';
+  Write(GetStdHandle(STD_OUTPUT_HANDLE), line);
+}
+
+int Fail(std::wstring_view message, int status = kFailed) {
+  std::wstring line = L"pgdriver: ";
+  line += message;
+  line += L'\n';
+  Write(GetStdHandle(STD_ERROR_HANDLE), line);
+  return status;
+}
+
+std::wstring Hex(uint64_t v) {
+  wchar_t buf[24];
+  swprintf(buf, 24, L"0x%llx", static_cast<unsigned long long>(v));
+  return buf;
+}
+
+std::wstring HwndText(HWND h) { return Hex(reinterpret_cast<uintptr_t>(h)); }
+
+// ---- parsing --------------------------------------------------------------
+
+bool ParseInt(const std::wstring& s, long long& out) {
+  if (s.empty()) return false;
+  wchar_t* end = nullptr;
+  out = wcstoll(s.c_str(), &end, 0);
+  return end && *end == L'\0';
+}
+
+bool ParseUInt(const std::wstring& s, uint64_t& out) {
+  if (s.empty() || s[0] == L'-') return false;
+  wchar_t* end = nullptr;
+  out = wcstoull(s.c_str(), &end, 0);
+  return end && *end == L'\0';
+}
+
+// ---- windows --------------------------------------------------------------
+
+std::wstring WindowText(HWND h) {
+  // WM_GETTEXT is marshalled across processes; GetWindowTextW is not always.
+  const LRESULT len = SendMessageW(h, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<size_t>(len) + 1, L'\0');
+  const LRESULT got = SendMessageW(h, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(got));
+  return text;
+}
+
+std::wstring ClassName(HWND h) {
+  wchar_t buf[256] = {};
+  GetClassNameW(h, buf, 256);
+  return buf;
+}
+
+struct TitleSearch {
+  const std::wstring* title;
+  HWND visible = nullptr;
+  HWND hidden = nullptr;
+};
+
+BOOL CALLBACK CollectByTitle(HWND h, LPARAM param) {
+  auto* search = reinterpret_cast<TitleSearch*>(param);
+  wchar_t buf[512] = {};
+  GetWindowTextW(h, buf, 512);
+  if (*search->title != buf) return TRUE;
+  if (IsWindowVisible(h)) {
+    search->visible = h;
+    return FALSE;
+  }
+  if (!search->hidden) search->hidden = h;
+  return TRUE;
+}
+
+HWND FindTarget(const std::wstring& spec) {
+  if (spec.size() > 2 && spec[0] == L'0' && (spec[1] == L'x' || spec[1] == L'X')) {
+    uint64_t v = 0;
+    if (ParseUInt(spec, v)) {
+      HWND h = reinterpret_cast<HWND>(static_cast<uintptr_t>(v));
+      return IsWindow(h) ? h : nullptr;
+    }
+  }
+  TitleSearch search{&spec};
+  EnumWindows(CollectByTitle, reinterpret_cast<LPARAM>(&search));
+  return search.visible ? search.visible : search.hidden;
+}
+
+// Polls every 10 ms; a timeout of 0 looks once.
+template <typename Probe>
+HWND WaitFor(DWORD timeout_ms, Probe probe) {
+  const ULONGLONG until = GetTickCount64() + timeout_ms;
+  for (;;) {
+    if (HWND h = probe()) return h;
+    if (GetTickCount64() >= until) return nullptr;
+    Sleep(10);
+  }
+}
+
+bool ParseTimeout(const std::wstring& s, DWORD& out) {
+  uint64_t v = 0;
+  if (!ParseUInt(s, v) || v > 3600000) return false;
+  out = static_cast<DWORD>(v);
+  return true;
+}
+
+// Resolves TARGET (args[0]) or reports it; `h` is null on failure.
+HWND TargetOrFail(const Args& args, int& status) {
+  HWND h = FindTarget(args[0]);
+  status = h ? kOk : Fail(L"no window " + args[0]);
+  return h;
+}
+
+struct ChildSearch {
+  std::wstring_view cls;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindChildByClass(HWND h, LPARAM param) {
+  auto* search = reinterpret_cast<ChildSearch*>(param);
+  if (ClassName(h) == search->cls) {
+    search->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FirstDescendant(HWND parent, std::wstring_view cls) {
+  ChildSearch search{cls};
+  EnumChildWindows(parent, FindChildByClass, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void RectFact(std::wstring_view key, const RECT& r) {
+  Fact(key, std::to_wstring(r.left) + L' ' + std::to_wstring(r.top) + L' ' +
+                std::to_wstring(r.right) + L' ' + std::to_wstring(r.bottom));
+}
+
+// ---- message boxes ---------------------------------------------------------
+
+HWND FindMessageBox(const std::wstring& caption) {
+  HWND h = FindWindowW(L"#32770", caption.c_str());
+  return h && IsWindowVisible(h) ? h : nullptr;
+}
+
+BOOL CALLBACK ReportChild(HWND h, LPARAM parent_param) {
+  const HWND parent = reinterpret_cast<HWND>(parent_param);
+  if (GetParent(h) != parent) return TRUE;
+  RECT r{};
+  GetWindowRect(h, &r);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  const int id = GetDlgCtrlID(h);
+  const std::wstring cls = ClassName(h);
+  if (cls == L"Button") {
+    Fact(L"button", std::to_wstring(id) + L' ' + WindowText(h));
+  } else if (id == 0xFFFF) {
+    Fact(L"text", WindowText(h));
+  }
+  // Every control with its place in the box's client area, for screenshots.
+  Fact(L"control", std::to_wstring(id) + L' ' + cls + L' ' + std::to_wstring(r.left) + L' ' +
+                       std::to_wstring(r.top) + L' ' + std::to_wstring(r.right - r.left) + L' ' +
+                       std::to_wstring(r.bottom - r.top));
+  return TRUE;
+}
+
+void ReportMessageBox(HWND box) {
+  Fact(L"hwnd", HwndText(box));
+  Fact(L"caption", WindowText(box));
+  DWORD pid = 0;
+  GetWindowThreadProcessId(box, &pid);
+  Fact(L"pid", std::to_wstring(pid));
+  Fact(L"owner", HwndText(GetWindow(box, GW_OWNER)));
+  Fact(L"foreground", GetForegroundWindow() == box ? L"1" : L"0");
+  Fact(L"exstyle", Hex(static_cast<uint32_t>(GetWindowLongPtrW(box, GWL_EXSTYLE))));
+  EnumChildWindows(box, ReportChild, reinterpret_cast<LPARAM>(box));
+}
+
+// What a click on the button sends; the box ends with that id.
+void PressButton(HWND box, WORD id) {
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+}
+
+bool ParseButton(const std::wstring& s, WORD& id);
+
+int CmdMsgboxWait(const Args& a) {
+  DWORD timeout = 0;
+  if (!ParseTimeout(a[1], timeout)) return Fail(L"bad timeout " + a[1], kUsage);
+  WORD press = 0;
+  if (a.size() > 2 && !ParseButton(a[2], press)) return Fail(L"bad button " + a[2], kUsage);
+  HWND box = WaitFor(timeout, [&] { return FindMessageBox(a[0]); });
+  if (!box) return Fail(L"no message box " + a[0], kTimedOut);
+  ReportMessageBox(box);
+  if (press) PressButton(box, press);
+  return kOk;
+}
+
+bool ParseButton(const std::wstring& s, WORD& id) {
+  static const struct { const wchar_t* name; WORD id; } kNames[] = {
+      {L"IDOK", IDOK}, {L"IDCANCEL", IDCANCEL}, {L"IDABORT", IDABORT}, {L"IDRETRY", IDRETRY},
+      {L"IDIGNORE", IDIGNORE}, {L"IDYES", IDYES}, {L"IDNO", IDNO}};
+  for (const auto& n : kNames) {
+    if (s == n.name || s == n.name + 2) {
+      id = n.id;
+      return true;
+    }
+  }
+  uint64_t v = 0;
+  if (!ParseUInt(s, v) || v > 0xFFFF) return false;
+  id = static_cast<WORD>(v);
+  return true;
+}
+
+int CmdMsgboxPress(const Args& a) {
+  WORD id = 0;
+  if (!ParseButton(a[1], id)) return Fail(L"bad button " + a[1], kUsage);
+  DWORD timeout = 0;
+  if (a.size() > 2 && !ParseTimeout(a[2], timeout)) return Fail(L"bad timeout " + a[2], kUsage);
+  HWND box = WaitFor(timeout, [&] { return FindMessageBox(a[0]); });
+  if (!box) return Fail(L"no message box " + a[0], kTimedOut);
+  PressButton(box, id);
+  return kOk;
+}
+
+// A box from another process, for testing the harness itself. Exits with the
+// id of the button pressed.
+int CmdMsgboxShow(const Args& a) {
+  uint64_t flags = 0, lang = 0;
+  if (!ParseUInt(a[2], flags) || (a.size() > 3 && !ParseUInt(a[3], lang)))
+    return Fail(L"bad flags or language", kUsage);
+  const int pressed =
+      a.size() > 3 ? MessageBoxExW(nullptr, a[1].c_str(), a[0].c_str(), static_cast<UINT>(flags),
+                                   static_cast<WORD>(lang))
+                   : MessageBoxW(nullptr, a[1].c_str(), a[0].c_str(), static_cast<UINT>(flags));
+  return pressed;
+}
+
+// ---- windows: queries and messages ------------------------------------------
+
+int CmdWaitWindow(const Args& a) {
+  DWORD timeout = 0;
+  if (!ParseTimeout(a[1], timeout)) return Fail(L"bad timeout " + a[1], kUsage);
+  HWND h = WaitFor(timeout, [&]() -> HWND {
+    HWND w = FindTarget(a[0]);
+    return w && IsWindowVisible(w) ? w : nullptr;
+  });
+  if (!h) return Fail(L"no visible window " + a[0], kTimedOut);
+  Fact(L"hwnd", HwndText(h));
+  return kOk;
+}
+
+int CmdWaitGone(const Args& a) {
+  DWORD timeout = 0;
+  if (!ParseTimeout(a[1], timeout)) return Fail(L"bad timeout " + a[1], kUsage);
+  // Returns a dummy non-null handle once no visible window matches.
+  HWND gone = WaitFor(timeout, [&]() -> HWND {
+    HWND w = FindTarget(a[0]);
+    return w && IsWindowVisible(w) ? nullptr : GetDesktopWindow();
+  });
+  return gone ? kOk : Fail(L"still visible: " + a[0], kTimedOut);
+}
+
+BOOL CALLBACK ReportTopLevel(HWND h, LPARAM) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  wchar_t title[512] = {};
+  GetWindowTextW(h, title, 512);
+  Fact(L"window", HwndText(h) + L' ' + (IsWindowVisible(h) ? L"visible " : L"hidden ") +
+                      std::to_wstring(pid) + L' ' + ClassName(h) + L' ' + title);
+  return TRUE;
+}
+
+int CmdWindows(const Args&) {
+  EnumWindows(ReportTopLevel, 0);
+  return kOk;
+}
+
+BOOL CALLBACK ReportDescendant(HWND h, LPARAM) {
+  RECT r{};
+  GetWindowRect(h, &r);
+  Fact(L"child", HwndText(h) + L' ' + std::to_wstring(GetDlgCtrlID(h)) + L' ' + ClassName(h) +
+                     L' ' + (IsWindowVisible(h) ? L"visible" : L"hidden") + L' ' +
+                     std::to_wstring(r.left) + L' ' + std::to_wstring(r.top) + L' ' +
+                     std::to_wstring(r.right) + L' ' + std::to_wstring(r.bottom) + L' ' +
+                     WindowText(h));
+  return TRUE;
+}
+
+int CmdChildren(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  EnumChildWindows(h, ReportDescendant, 0);
+  return kOk;
+}
+
+int CmdText(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  Fact(L"text", WindowText(h));
+  return kOk;
+}
+
+int CmdIconic(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  Fact(L"iconic", IsIconic(h) ? L"1" : L"0");
+  Fact(L"visible", IsWindowVisible(h) ? L"1" : L"0");
+  return kOk;
+}
+
+int CmdStyle(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  Fact(L"style", Hex(static_cast<uint32_t>(GetWindowLongPtrW(h, GWL_STYLE))));
+  Fact(L"exstyle", Hex(static_cast<uint32_t>(GetWindowLongPtrW(h, GWL_EXSTYLE))));
+  Fact(L"topmost", (GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) ? L"1" : L"0");
+  return kOk;
+}
+
+int CmdRect(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  RECT r{};
+  GetWindowRect(h, &r);
+  RectFact(L"window", r);
+  RECT c{};
+  GetClientRect(h, &c);
+  MapWindowPoints(h, nullptr, reinterpret_cast<POINT*>(&c), 2);
+  RectFact(L"client", c);
+  return kOk;
+}
+
+int CmdForeground(const Args&) {
+  HWND h = GetForegroundWindow();
+  Fact(L"hwnd", HwndText(h));
+  if (h) Fact(L"title", WindowText(h));
+  return kOk;
+}
+
+int CmdPost(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  uint64_t msg = 0;
+  long long wp = 0, lp = 0;
+  if (!ParseUInt(a[1], msg) || !ParseInt(a[2], wp) || !ParseInt(a[3], lp))
+    return Fail(L"bad message, wParam or lParam", kUsage);
+  return PostMessageW(h, static_cast<UINT>(msg), static_cast<WPARAM>(wp), static_cast<LPARAM>(lp))
+             ? kOk
+             : Fail(L"PostMessage failed");
+}
+
+int CmdPostCommand(const Args& a) {
+  uint64_t id = 0;
+  if (!ParseUInt(a[1], id) || id > 0xFFFF) return Fail(L"bad command id " + a[1], kUsage);
+  return CmdPost({a[0], std::to_wstring(WM_COMMAND), std::to_wstring(id), L"0"});
+}
+
+int CmdListCount(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  HWND list = ClassName(h) == WC_LISTVIEWW ? h : FirstDescendant(h, WC_LISTVIEWW);
+  if (!list) return Fail(L"no list view in " + a[0]);
+  Fact(L"count", std::to_wstring(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
+  return kOk;
+}
+
+int CmdDepth(const Args&) {
+  HDC dc = GetDC(nullptr);
+  const int bits = GetDeviceCaps(dc, BITSPIXEL);
+  ReleaseDC(nullptr, dc);
+  Fact(L"bitspixel", std::to_wstring(bits));
+  return kOk;
+}
+
+// A GlobalAlloc handle means nothing in another process, so the DROPFILES
+// block is written into the target's memory and its address posted; the
+// target's DragQueryFileW and DragQueryPoint read it there. (Its DragFinish
+// cannot free it; the few bytes stay until the target exits.)
+int CmdDrop(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  long long x = 0, y = 0;
+  if (!ParseInt(a[1], x) || !ParseInt(a[2], y)) return Fail(L"bad drop point", kUsage);
+  std::wstring names;
+  for (size_t i = 3; i < a.size(); ++i) {
+    names += a[i];
+    names += L'\0';
+  }
+  names += L'\0';
+  DROPFILES header{};
+  header.pFiles = sizeof(DROPFILES);
+  header.pt.x = static_cast<LONG>(x);
+  header.pt.y = static_cast<LONG>(y);
+  header.fNC = FALSE;
+  header.fWide = TRUE;
+  std::vector<char> block(sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  memcpy(block.data(), &header, sizeof header);
+  memcpy(block.data() + sizeof header, names.data(), names.size() * sizeof(wchar_t));
+
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  OwnedHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid));
+  if (!process) return Fail(L"cannot open process " + std::to_wstring(pid));
+  void* remote = VirtualAllocEx(process.get(), nullptr, block.size(), MEM_COMMIT | MEM_RESERVE,
+                                PAGE_READWRITE);
+  const bool written =
+      remote && WriteProcessMemory(process.get(), remote, block.data(), block.size(), nullptr);
+  if (!written) return Fail(L"cannot write the drop block into process " + std::to_wstring(pid));
+  if (!PostMessageW(h, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0))
+    return Fail(L"PostMessage(WM_DROPFILES) failed");
+  Fact(L"dropped", std::to_wstring(a.size() - 3));
+  return kOk;
+}
+
+// ---- registry -----------------------------------------------------------------
+
+bool SplitKey(const std::wstring& path, HKEY& root, std::wstring& sub) {
+  static const struct { const wchar_t* name; HKEY key; } kRoots[] = {
+      {L"HKCU", HKEY_CURRENT_USER},   {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+      {L"HKLM", HKEY_LOCAL_MACHINE},  {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+      {L"HKCR", HKEY_CLASSES_ROOT},   {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+      {L"HKU", HKEY_USERS},           {L"HKEY_USERS", HKEY_USERS}};
+  const size_t cut = path.find(L'\\');
+  const std::wstring head = path.substr(0, cut);
+  for (const auto& r : kRoots) {
+    if (_wcsicmp(head.c_str(), r.name) == 0) {
+      root = r.key;
+      sub = cut == std::wstring::npos ? L"" : path.substr(cut + 1);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ParseHexBytes(const std::wstring& s, std::vector<BYTE>& out) {
+  std::wstring digits;
+  for (wchar_t c : s)
+    if (c != L' ' && c != L',') digits += c;
+  if (digits.size() % 2) return false;
+  for (size_t i = 0; i < digits.size(); i += 2) {
+    wchar_t* end = nullptr;
+    const std::wstring pair = digits.substr(i, 2);
+    const unsigned long v = wcstoul(pair.c_str(), &end, 16);
+    if (!end || *end) return false;
+    out.push_back(static_cast<BYTE>(v));
+  }
+  return true;
+}
+
+// Prints the value's type, size, bytes in hex and, for string types, the
+// UTF-16 text (every character, NULs shown as \0).
+int CmdRegGet(const Args& a) {
+  HKEY root{};
+  std::wstring sub;
+  if (!SplitKey(a[0], root, sub)) return Fail(L"bad key " + a[0], kUsage);
+  OwnedKey key;
+  LSTATUS rc = RegOpenKeyExW(root, sub.c_str(), 0, KEY_QUERY_VALUE, key.put());
+  if (rc != ERROR_SUCCESS) {
+    Fact(L"key", L"missing");
+    return kOk;
+  }
+  Fact(L"key", L"present");
+  DWORD type = 0, size = 0;
+  rc = RegQueryValueExW(key.get(), a[1].c_str(), nullptr, &type, nullptr, &size);
+  if (rc != ERROR_SUCCESS) {
+    Fact(L"value", L"missing");
+    return kOk;
+  }
+  std::vector<BYTE> data(size);
+  rc = RegQueryValueExW(key.get(), a[1].c_str(), nullptr, &type, data.data(), &size);
+  if (rc != ERROR_SUCCESS) return Fail(L"RegQueryValueExW failed: " + std::to_wstring(rc));
+  data.resize(size);
+  Fact(L"value", L"present");
+  Fact(L"type", std::to_wstring(type));
+  Fact(L"size", std::to_wstring(size));
+  std::wstring hex;
+  for (BYTE b : data) {
+    wchar_t buf[3];
+    swprintf(buf, 3, L"%02x", b);
+    hex += buf;
+  }
+  Fact(L"hex", hex);
+  if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+    Fact(L"text", text);
+  }
+  return kOk;
+}
+
+// reg-set KEY NAME TYPE HEXBYTES: stores exactly these bytes (no terminator
+// is added), creating the key if needed.
+int CmdRegSet(const Args& a) {
+  HKEY root{};
+  std::wstring sub;
+  if (!SplitKey(a[0], root, sub)) return Fail(L"bad key " + a[0], kUsage);
+  uint64_t type = 0;
+  std::vector<BYTE> data;
+  if (!ParseUInt(a[2], type) || !ParseHexBytes(a[3], data)) return Fail(L"bad type or bytes", kUsage);
+  OwnedKey key;
+  LSTATUS rc = RegCreateKeyExW(root, sub.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                               key.put(), nullptr);
+  if (rc != ERROR_SUCCESS) return Fail(L"RegCreateKeyExW failed: " + std::to_wstring(rc));
+  rc = RegSetValueExW(key.get(), a[1].c_str(), 0, static_cast<DWORD>(type), data.data(),
+                      static_cast<DWORD>(data.size()));
+  return rc == ERROR_SUCCESS ? kOk : Fail(L"RegSetValueExW failed: " + std::to_wstring(rc));
+}
+
+// ---- table --------------------------------------------------------------------
+
+struct Command {
+  const wchar_t* name;
+  size_t min_args;
+  const wchar_t* usage;
+  int (*run)(const Args&);
+};
+
+int CmdHelp(const Args&);
+
+const Command kCommands[] = {
+    {L"help", 0, L"", CmdHelp},
+    {L"msgbox-wait", 2, L"CAPTION TIMEOUT_MS [BUTTON]   hwnd, caption, text, buttons, controls; then "
+     L"presses BUTTON if given",
+     CmdMsgboxWait},
+    {L"msgbox-press", 2, L"CAPTION IDOK|IDCANCEL|ID [TIMEOUT_MS]", CmdMsgboxPress},
+    {L"msgbox-show", 3, L"CAPTION TEXT FLAGS [LANGID]   exits with the button id",
+     CmdMsgboxShow},
+    {L"wait-window", 2, L"TARGET TIMEOUT_MS   until a visible window matches", CmdWaitWindow},
+    {L"wait-gone", 2, L"TARGET TIMEOUT_MS   until no visible window matches", CmdWaitGone},
+    {L"windows", 0, L"   every top-level window: hwnd, visibility, pid, class, title",
+     CmdWindows},
+    {L"children", 1, L"TARGET   every descendant: hwnd, id, class, visibility, rect, text",
+     CmdChildren},
+    {L"text", 1, L"TARGET", CmdText},
+    {L"iconic", 1, L"TARGET   IsIconic and IsWindowVisible", CmdIconic},
+    {L"style", 1, L"TARGET   style, exstyle, topmost", CmdStyle},
+    {L"exstyle", 1, L"TARGET   (same as style)", CmdStyle},
+    {L"rect", 1, L"TARGET   window and client rectangles in screen coordinates", CmdRect},
+    {L"foreground", 0, L"", CmdForeground},
+    {L"post", 4, L"TARGET MSG WPARAM LPARAM", CmdPost},
+    {L"post-command", 2, L"TARGET ID   WM_COMMAND", CmdPostCommand},
+    {L"list-count", 1, L"TARGET   items of the (first) list view", CmdListCount},
+    {L"depth", 0, L"   GetDeviceCaps(BITSPIXEL) of the screen", CmdDepth},
+    {L"drop", 4, L"TARGET X Y FILE...   WM_DROPFILES at client point X,Y", CmdDrop},
+    {L"reg-get", 2, L"KEY NAME   type, size, hex, text", CmdRegGet},
+    {L"reg-set", 4, L"KEY NAME TYPE HEXBYTES   exact bytes, key created", CmdRegSet},
+};
+
+int CmdHelp(const Args&) {
+  for (const auto& c : kCommands) Fact(c.name, c.usage);
+  return kOk;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    CmdHelp({});
+    return kUsage;
+  }
+  const std::wstring name = argv[1];
+  Args args(argv + 2, argv + argc);
+  for (const auto& c : kCommands) {
+    if (name != c.name) continue;
+    if (args.size() < c.min_args)
+      return Fail(std::wstring(L"usage: pgdriver ") + c.name + L' ' + c.usage, kUsage);
+    return c.run(args);
+  }
+  return Fail(L"unknown subcommand " + name + L" (pgdriver help)", kUsage);
+}
