@@ -3,6 +3,7 @@
 // its AND mask, or a PNG stream).
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "byte_reader.h"
@@ -19,10 +20,23 @@ struct IconImage {
   int Height() const noexcept { return icon.Height(); }
 };
 
+// Limits of the icon readers. No real icon file comes near them; they bound
+// what a damaged or hostile file can make the reader allocate.
+inline constexpr int kMaxIcoImages = 1024;          // directory entries per file
+inline constexpr int kMaxIconDimension = 4096;      // width or height of one image
+// Decoded pixels of all images of one file together (each pixel costs a
+// colour and a mask pixel): one 4096 x 4096 image, or many ordinary ones.
+inline constexpr std::uint64_t kMaxIconPixelsPerFile = std::uint64_t{1} << 24;
+
 // Decodes one icon image. A 32-bit image with any non-zero alpha is opaque
 // where alpha >= 128 and transparent (colour black) elsewhere; one whose
 // alpha is zero everywhere uses its AND mask.
 Result<IconImage> DecodeIconImage(Bytes data);
+
+// Whether an image agrees with the width and height bytes of the directory
+// entry (an .ico entry or an RT_GROUP_ICON entry) that names it. A byte of 0
+// stands for 256 or more, since larger images cannot be described.
+bool MatchesEntrySize(const IconImage& image, int entryWidth, int entryHeight) noexcept;
 
 // Every image of an .ico file (type word 0 or 1), fully decoded: a damaged
 // image refuses the whole file.

@@ -159,6 +159,7 @@ inline ByteVec MakeIconDib(int w, int h, int bpp, const PixelFn& colour, const B
   hd.width = w;
   hd.height = 2 * h;
   hd.bitCount = static_cast<std::uint16_t>(bpp);
+  if (bpp <= 8 && palette.size() != (std::size_t{1} << bpp)) hd.clrUsed = static_cast<std::uint32_t>(palette.size());
   return Concat(MakeDib(hd, palette, PackRows(w, h, bpp, colour)), PackMask(w, h, transparent));
 }
 

@@ -1,0 +1,145 @@
+// Resizing. Whole-number enlargements replicate pixels exactly, as
+// StretchBlt does; everything else goes through a separable filter: an area
+// (box) average on each axis that shrinks, a triangle (linear) filter on
+// each axis that grows by a fraction. Both have only non-negative weights,
+// so no colour overshoots and a coverage channel stays within 0..1.
+#include "resample.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <vector>
+
+namespace pg {
+namespace {
+
+struct Tap {
+  int index;
+  double weight;
+};
+using Taps = std::vector<std::vector<Tap>>;  // per destination coordinate; weights sum to 1
+
+Taps Weights(int src, int dst) {
+  Taps taps(static_cast<std::size_t>(dst));
+  const double scale = static_cast<double>(src) / dst;
+  for (int i = 0; i < dst; ++i) {
+    auto& t = taps[static_cast<std::size_t>(i)];
+    if (scale >= 1.0) {
+      // The source interval [lo, hi) this destination pixel covers.
+      const double lo = i * scale, hi = (i + 1) * scale;
+      for (int j = static_cast<int>(std::floor(lo)); j < src && j < hi; ++j) {
+        const double overlap = std::min(hi, j + 1.0) - std::max(lo, static_cast<double>(j));
+        if (overlap > 0) t.push_back({j, overlap / scale});
+      }
+    } else {
+      const double centre = (i + 0.5) * scale - 0.5;
+      const double j0 = std::floor(centre), f = centre - j0;
+      const auto clampIndex = [src](double j) { return static_cast<int>(std::clamp(j, 0.0, src - 1.0)); };
+      t.push_back({clampIndex(j0), 1.0 - f});
+      t.push_back({clampIndex(j0 + 1), f});
+    }
+  }
+  return taps;
+}
+
+// Filters `channels` interleaved planes of sw x sh values to dw x dh.
+std::vector<double> Filter(const std::vector<double>& in, int sw, int sh, int channels, int dw, int dh) {
+  const Taps across = Weights(sw, dw), down = Weights(sh, dh);
+  const auto c = static_cast<std::size_t>(channels);
+  std::vector<double> mid(static_cast<std::size_t>(dw) * static_cast<std::size_t>(sh) * c, 0.0);
+  for (int y = 0; y < sh; ++y)
+    for (int x = 0; x < dw; ++x)
+      for (const Tap& t : across[static_cast<std::size_t>(x)])
+        for (std::size_t k = 0; k < c; ++k)
+          mid[(static_cast<std::size_t>(y) * static_cast<std::size_t>(dw) + static_cast<std::size_t>(x)) * c + k] +=
+              t.weight *
+              in[(static_cast<std::size_t>(y) * static_cast<std::size_t>(sw) + static_cast<std::size_t>(t.index)) * c + k];
+  std::vector<double> out(static_cast<std::size_t>(dw) * static_cast<std::size_t>(dh) * c, 0.0);
+  for (int y = 0; y < dh; ++y)
+    for (const Tap& t : down[static_cast<std::size_t>(y)])
+      for (int x = 0; x < dw; ++x)
+        for (std::size_t k = 0; k < c; ++k)
+          out[(static_cast<std::size_t>(y) * static_cast<std::size_t>(dw) + static_cast<std::size_t>(x)) * c + k] +=
+              t.weight *
+              mid[(static_cast<std::size_t>(t.index) * static_cast<std::size_t>(dw) + static_cast<std::size_t>(x)) * c + k];
+  return out;
+}
+
+std::uint8_t ToByte(double v) noexcept {
+  return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+}
+
+bool IsWholeEnlargement(int sw, int sh, int dw, int dh) noexcept {
+  return sw > 0 && sh > 0 && dw % sw == 0 && dh % sh == 0;
+}
+
+Image Replicate(const Image& src, int width, int height) {
+  const int fx = width / src.Width(), fy = height / src.Height();
+  Image out(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) out.SetPixel(x, y, src.GetPixel(x / fx, y / fy));
+  return out;
+}
+
+}  // namespace
+
+Image Resize(const Image& src, int width, int height) {
+  assert(width >= 1 && height >= 1 && "resize targets are at least one pixel");
+  if (src.Empty()) return Image(width, height);
+  if (IsWholeEnlargement(src.Width(), src.Height(), width, height)) return Replicate(src, width, height);
+  std::vector<double> in;
+  in.reserve(src.Pixels().size() * 3);
+  for (Colour c : src.Pixels()) {
+    in.push_back(RedOf(c));
+    in.push_back(GreenOf(c));
+    in.push_back(BlueOf(c));
+  }
+  const std::vector<double> out = Filter(in, src.Width(), src.Height(), 3, width, height);
+  Image result(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const double* p = &out[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3];
+      result.SetPixel(x, y, Rgb(ToByte(p[0]), ToByte(p[1]), ToByte(p[2])));
+    }
+  return result;
+}
+
+Icon ResizeIcon(const Icon& icon, int size) {
+  assert(size >= 1 && "icon sizes are at least one pixel");
+  const int w = icon.Width(), h = icon.Height();
+  if (w == 0 || h == 0) return TransparentIcon(size);
+  if (IsWholeEnlargement(w, h, size, size)) {
+    // Exact, and inverting pixels (white mask, coloured) survive unchanged.
+    Image colour(w, h);
+    BitBlt(colour, 0, 0, w, h, icon.colour, 0, 0, Rop::kCopy);
+    return Icon{Replicate(colour, size, size), Replicate(icon.mask, size, size)};
+  }
+  // Coverage 1 where the mask is opaque, 0 where it is white; the colour is
+  // weighted by coverage so that transparent pixels (black, or inverting
+  // colours, which have no meaning once blended) lend the result nothing.
+  std::vector<double> in;
+  in.reserve(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const double cover = icon.mask.GetPixel(x, y) == kWhite ? 0.0 : 1.0;
+      const Colour c = icon.colour.Contains(x, y) ? icon.colour.GetPixel(x, y) : kBlack;
+      in.push_back(cover);
+      in.push_back(cover * RedOf(c));
+      in.push_back(cover * GreenOf(c));
+      in.push_back(cover * BlueOf(c));
+    }
+  const std::vector<double> out = Filter(in, w, h, 4, size, size);
+  Icon result = TransparentIcon(size);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      const double* p = &out[(static_cast<std::size_t>(y) * static_cast<std::size_t>(size) + static_cast<std::size_t>(x)) * 4];
+      // A little slack so that exactly half, summed from inexact thirds and
+      // the like, still counts as half.
+      if (p[0] < 0.5 - 1e-9) continue;
+      result.mask.SetPixel(x, y, kBlack);
+      result.colour.SetPixel(x, y, Rgb(ToByte(p[1] / p[0]), ToByte(p[2] / p[0]), ToByte(p[3] / p[0])));
+    }
+  return result;
+}
+
+}  // namespace pg
