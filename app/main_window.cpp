@@ -2,6 +2,8 @@
 
 #include <commdlg.h>
 
+#include <cwctype>
+
 #include <vector>
 
 #include "bmp.h"
@@ -412,8 +414,7 @@ void TForm1::SpeedButton2Click(Control&) {
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.lpstrInitialDir = initialDir_.empty() ? nullptr : initialDir_.c_str();
   ofn.lpstrDefExt = L"ico";
-  ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_NOCHANGEDIR |
-              OFN_PATHMUSTEXIST;
+  ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_NOCHANGEDIR;
   if (!GetSaveFileNameW(&ofn)) return;
   filterIndex_ = ofn.nFilterIndex;
   if (ofn.nFilterIndex == 1) SaveDepth = 8;
@@ -448,8 +449,9 @@ bool TForm1::WriteIconFile(const pg::Icon& icon, const std::wstring& fileName) {
   const pg::Error e = pg::WriteFileReplacing(std::filesystem::path(fileName), file.bytes);
   HideProgress();
   if (e == pg::Error::kOk) return true;
-  const std::wstring text = L"ﾌｧｲﾙ " + fileName + L" を作成できません\n\n" +
-                            pgw::Widen(pg::ErrorText(e)) + L".";
+  std::wstring reason = pgw::Widen(pg::ErrorText(e));
+  if (!reason.empty()) reason[0] = static_cast<wchar_t>(towupper(reason[0]));
+  const std::wstring text = L"ﾌｧｲﾙ " + fileName + L" を作成できません\n\n" + reason + L".";
   MessageBoxW(Handle(), text.c_str(), kAppTitle, MB_OK | MB_ICONERROR);
   return false;
 }

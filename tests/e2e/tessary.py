@@ -1,0 +1,173 @@
+"""Tessary's window for the end-to-end tests: where its parts are, starting
+it with a given folder-icon setting, and reading its pixels."""
+
+from __future__ import annotations
+
+import os
+import struct
+import time
+
+import pgtest
+
+TITLE = "^Pairglyph$"
+SIZE = (256, 192)
+SCREEN = (1280, 1024)  # pg_wine_start's display
+
+# Client rectangles (x, y, w, h).
+ZOOM = (62, 39, 128, 128)
+PREVIEW = (205, 57, 32, 32)
+UPPER = (12, 57, 32, 32)
+LOWER = (12, 118, 32, 32)
+SAVE_BUTTON = (183, 169, 65, 15)
+CLOSE_BUTTON = (233, 3, 16, 16)
+TITLE_STRIP = (24, 2, 209, 17)
+GAUGE = (8, 177, 45, 6)
+
+KEY = (64, 96, 128)  # the composite's background, transparent when saved
+
+FOLDER_ICON_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\explorer\Shell Icons"
+
+
+def centre(rect):
+    x, y, w, h = rect
+    return x + w // 2, y + h // 2
+
+
+class Window:
+    """One running Tessary and its X window."""
+
+    def __init__(self, proc: pgtest.Proc, xid: int):
+        self.proc = proc
+        self.xid = xid
+
+    def shot(self, save_as: str | None = None) -> pgtest.Image:
+        return pgtest.screenshot(self.xid, save_as)
+
+    def region(self, rect, img: pgtest.Image | None = None) -> pgtest.Image:
+        img = img or self.shot()
+        return img.crop(*rect)
+
+    def preview(self, img: pgtest.Image | None = None) -> list[list[tuple]]:
+        r = self.region(PREVIEW, img)
+        return [[r.pixel(x, y) for x in range(32)] for y in range(32)]
+
+    def zoom_point(self, cx: float, cy: float) -> tuple[int, int]:
+        """Client point of zoom-view pixel (4cx, 4cy): its pick point is (cx, cy)."""
+        return ZOOM[0] + int(4 * cx), ZOOM[1] + int(4 * cy)
+
+    def geometry(self):
+        return pgtest.geometry(self.xid)
+
+    def wait_preview(self, want, timeout: float = 3.0) -> list[list[tuple]]:
+        """Polls until the preview equals `want` (a 32x32 list); the last one."""
+        until = time.monotonic() + timeout
+        while True:
+            got = self.preview()
+            if got == want or time.monotonic() >= until:
+                return got
+            time.sleep(0.05)
+
+    def close(self, timeout: float = 5.0) -> int:
+        pgtest.click(self.xid, *centre(CLOSE_BUTTON))
+        return self.proc.wait(timeout)
+
+
+def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = None) -> Window:
+    proc = case.start(pgtest.exe("TESSARY"), cwd=cwd or pgtest.scratch_dir(), env=env)
+    xid = pgtest.find_window(TITLE, timeout=15)
+    # The first paint follows the map; wait until the skin is there.
+    until = time.monotonic() + 5
+    w = Window(proc, xid)
+    while time.monotonic() < until:
+        img = w.shot()
+        if img.width == SIZE[0] and img.pixel(*centre(ZOOM)) != (0, 0, 0):
+            break
+        time.sleep(0.05)
+    return w
+
+
+def shifted(base, dx: int, dy: int, ground) -> list[list[tuple]]:
+    """What the preview shows when the upper icon of `base` (drawn over a
+    uniform, fully opaque lower icon of colour `ground`) moves by dx, dy."""
+    out = [[ground] * 32 for _ in range(32)]
+    for y in range(32):
+        for x in range(32):
+            u, v = x - dx, y - dy
+            if 0 <= u < 32 and 0 <= v < 32 and base[v][u] != ground:
+                out[y][x] = base[v][u]
+    return out
+
+
+# ---- fixtures ------------------------------------------------------------------
+
+def solid_ico(rgb: tuple[int, int, int], size: int = 32) -> bytes:
+    """A size x size icon file, 24 bits, opaque everywhere in one colour."""
+    r, g, b = rgb
+    row = bytes([b, g, r]) * size
+    xor = row * size  # rows bottom-up; all the same
+    mask_row = bytes(((size + 31) // 32) * 4)
+    and_mask = mask_row * size
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 24, 0, len(xor) + len(and_mask),
+                         0, 0, 0, 0)
+    image = header + xor + and_mask
+    directory = struct.pack("<HHH", 0, 1, 1) + struct.pack(
+        "<BBBBHHII", size % 256, size % 256, 0, 0, 1, 24, len(image), 22)
+    return directory + image
+
+
+def icon_library(path: str, colours: list[tuple[int, int, int]], first_id: int = 1) -> None:
+    """A resource-only PE32+ library whose icon groups first_id, first_id+1,
+    ... are solid icons of these colours (icon index i = colour i), made with
+    the real resource compiler and linker."""
+    folder = os.path.dirname(path)
+    lines = []
+    for i, c in enumerate(colours):
+        name = os.path.join(folder, "lib-%d.ico" % i)
+        with open(name, "wb") as f:
+            f.write(solid_ico(c))
+        lines.append('%d ICON "%s"' % (first_id + i, name))
+    rc = path + ".rc"
+    with open(rc, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    obj = path + ".res.o"
+    pgtest.host("x86_64-w64-mingw32-windres", "-O", "coff", "-o", obj, rc, timeout=60)
+    pgtest.host("x86_64-w64-mingw32-gcc", "-shared", "-nostdlib", "-Wl,-e,0", "-o", path, obj,
+                timeout=60)
+
+
+# ---- icon files as saved ----------------------------------------------------------
+
+def read_saved_icon(path: str):
+    """(bits per pixel, 32x32 rows of (r, g, b) or None for transparent)."""
+    data = open(path, "rb").read()
+    count, = struct.unpack_from("<H", data, 4)
+    assert count == 1, count
+    size, offset = struct.unpack_from("<II", data, 14)
+    hdr = struct.unpack_from("<IiiHHIIiiII", data, offset)
+    bpp = hdr[4]
+    assert hdr[1] == 32 and hdr[2] == 64, hdr
+    p = offset + 40
+    palette = []
+    if bpp == 8:
+        for i in range(256):
+            b, g, r, _ = data[p + 4 * i:p + 4 * i + 4]
+            palette.append((r, g, b))
+        p += 1024
+    row_bytes = 32 if bpp == 8 else 96
+    colour = data[p:p + 32 * row_bytes]
+    mask = data[p + 32 * row_bytes:p + 32 * row_bytes + 128]
+    rows = []
+    for y in range(32):
+        src = 31 - y
+        out = []
+        for x in range(32):
+            bit = mask[src * 4 + x // 8] >> (7 - x % 8) & 1
+            if bit:
+                out.append(None)
+            elif bpp == 8:
+                out.append(palette[colour[src * 32 + x]])
+            else:
+                b, g, r = colour[src * 96 + 3 * x:src * 96 + 3 * x + 3]
+                out.append((r, g, b))
+        rows.append(out)
+    return bpp, rows, len(data)
