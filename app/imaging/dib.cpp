@@ -279,7 +279,8 @@ Result<Layout> ParseLayout(Bytes dib, Kind kind, std::optional<std::uint64_t> pi
       if (m.Failed()) return Error::kTruncated;
       pos += static_cast<std::size_t>(count) * 4;
     }
-    if (l.compression == kBiBitfields && l.headerSize < 108) l.masks[3] = 0;
+    // Only 56-byte and larger headers, and BI_ALPHABITFIELDS, have an alpha mask.
+    if (l.compression == kBiBitfields && l.headerSize < 56) l.masks[3] = 0;
     if (!ValidMasks(l.masks, l.bitCount)) return Error::kBadHeader;
   } else if (l.bitCount == 16) {
     l.masks = {0x7C00, 0x03E0, 0x001F, 0};  // 5-5-5
