@@ -58,6 +58,11 @@ class Window:
     def geometry(self):
         return pgtest.geometry(self.xid)
 
+    def move_to(self, x: int, y: int) -> None:
+        """Pointer to client point x, y, which may lie outside the window."""
+        wx, wy, _, _ = self.geometry()
+        pgtest.host("xdotool", "mousemove", "--", str(max(0, wx + x)), str(max(0, wy + y)))
+
     def wait_preview(self, want, timeout: float = 3.0) -> list[list[tuple]]:
         """Polls until the preview equals `want` (a 32x32 list); the last one."""
         until = time.monotonic() + timeout
@@ -74,7 +79,16 @@ class Window:
 
 def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = None) -> Window:
     proc = case.start(pgtest.exe("TESSARY"), cwd=cwd or pgtest.scratch_dir(), env=env)
-    xid = pgtest.find_window(TITLE, timeout=15)
+    try:
+        xid = pgtest.find_window(TITLE, timeout=15)
+    except AssertionError as e:
+        raise AssertionError("%s; Tessary %s, stderr: %s; windows: %s" % (
+            e, "runs" if proc.running() else "exited with %s" % proc.popen.returncode,
+            proc.stderr.strip()[-500:],
+            pgtest.driver("windows", check=False).all("window"))) from None
+    # Ended the way a user ends it, so no killed Wine process is left for
+    # the next start to run into (the harness kills it if this fails).
+    case.addCleanup(_end, proc)
     # The first paint follows the map; wait until the skin is there.
     until = time.monotonic() + 5
     w = Window(proc, xid)
@@ -86,16 +100,14 @@ def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = 
     return w
 
 
-def shifted(base, dx: int, dy: int, ground) -> list[list[tuple]]:
-    """What the preview shows when the upper icon of `base` (drawn over a
-    uniform, fully opaque lower icon of colour `ground`) moves by dx, dy."""
-    out = [[ground] * 32 for _ in range(32)]
-    for y in range(32):
-        for x in range(32):
-            u, v = x - dx, y - dy
-            if 0 <= u < 32 and 0 <= v < 32 and base[v][u] != ground:
-                out[y][x] = base[v][u]
-    return out
+def _end(proc: pgtest.Proc) -> None:
+    if not proc.running():
+        return
+    pgtest.driver("post", "Pairglyph", 0x0010, 0, 0, check=False)  # WM_CLOSE
+    try:
+        proc.wait(5)
+    except AssertionError:
+        pass
 
 
 # ---- fixtures ------------------------------------------------------------------
@@ -139,7 +151,8 @@ def icon_library(path: str, colours: list[tuple[int, int, int]], first_id: int =
 
 def read_saved_icon(path: str):
     """(bits per pixel, 32x32 rows of (r, g, b) or None for transparent)."""
-    data = open(path, "rb").read()
+    with open(path, "rb") as f:
+        data = f.read()
     count, = struct.unpack_from("<H", data, 4)
     assert count == 1, count
     size, offset = struct.unpack_from("<II", data, 14)

@@ -1,0 +1,138 @@
+"""Positioning the icons by dragging in the zoom view, with real mouse
+input. The lower slot holds a solid, wholly opaque icon (through the
+folder-icon setting), so the composite of the upper icon over it is the
+same wherever the upper icon lies, and every expected preview can be
+worked out from the first one."""
+
+import os
+import time
+
+import pgtest
+import tessary as t
+
+GROUND = (30, 160, 70)
+
+
+class Drag(pgtest.WineTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.ico = os.path.join(pgtest.scratch_dir(), "ground.ico")
+        with open(cls.ico, "wb") as f:
+            f.write(t.solid_ico(GROUND))
+
+    def setUp(self):
+        saved = pgtest.saved_key(t.FOLDER_ICON_KEY)
+        saved.__enter__()
+        self.addCleanup(saved.__exit__, None, None, None)
+        pgtest.reg_add(t.FOLDER_ICON_KEY, "3", pgtest.win_path(self.ico) + ",0")
+        self.w = t.start(self)
+        # A failed check must not leave a button held for the next test.
+        self.addCleanup(pgtest.host, "xdotool", "mouseup", "3", check=False)
+        self.addCleanup(pgtest.host, "xdotool", "mouseup", "1", check=False)
+        self.base = self.w.preview()
+        # An opaque pixel of the upper icon with opaque neighbours (so the
+        # pick point is inside it), and a pixel where it is transparent.
+        self.opaque = next((x, y) for y in range(4, 28) for x in range(4, 28)
+                           if all(self.base[y + j][x + i] != GROUND
+                                  for i in (-1, 0, 1) for j in (-1, 0, 1)))
+        self.clear = next((x, y) for y in range(32) for x in range(32)
+                          if self.base[y][x] == GROUND)
+
+    def press(self, cell, button=1):
+        pgtest.mousemove(self.w.xid, *self.w.zoom_point(*cell))
+        time.sleep(0.05)
+        pgtest.host("xdotool", "mousedown", str(button))
+        time.sleep(0.05)
+
+    def move_by(self, cell, dx, dy, steps=4):
+        x0, y0 = self.w.zoom_point(*cell)
+        for i in range(1, steps + 1):
+            self.w.move_to(x0 + dx * i // steps, y0 + dy * i // steps)
+            time.sleep(0.05)
+
+    def release(self, button=1):
+        pgtest.host("xdotool", "mouseup", str(button))
+        time.sleep(0.1)
+
+    def frame_at(self, top):
+        img = self.w.shot()
+        return all(img.pixel(x, top) == (0, 0, 0) for x in range(11, 45))
+
+    def expect(self, upper, lower=(0, 0)):
+        """The preview with the upper icon at `upper` and the ground icon at `lower`."""
+        want = []
+        for y in range(32):
+            row = []
+            for x in range(32):
+                u, v = x - upper[0], y - upper[1]
+                if 0 <= u < 32 and 0 <= v < 32 and self.base[v][u] != GROUND:
+                    row.append(self.base[v][u])
+                elif 0 <= x - lower[0] < 32 and 0 <= y - lower[1] < 32:
+                    row.append(GROUND)
+                else:
+                    row.append(t.KEY)
+            want.append(row)
+        return want
+
+    def assertPreview(self, upper, lower=(0, 0), msg=""):
+        want = self.expect(upper, lower)
+        self.assertTrue(self.w.wait_preview(want) == want,
+                        "preview is not upper %s, lower %s %s" % (upper, lower, msg))
+
+    def test_pick_and_drag_each_layer(self):
+        # Upper: 14 zoom pixels right, 6 up -> 4 and -2 cells (ties to even).
+        self.press(self.opaque)
+        self.assertTrue(self.frame_at(56))
+        self.move_by(self.opaque, 14, -6)
+        self.assertPreview((4, -2), msg="live, during the drag")
+        self.release()
+        self.assertPreview((4, -2))
+        # Lower, picked where the upper icon is transparent: 10 right, 5 down.
+        self.press(self.clear)
+        self.assertTrue(self.frame_at(117))
+        self.assertFalse(self.frame_at(56))
+        self.move_by(self.clear, 10, 5)
+        self.release()
+        self.assertPreview((4, -2), (2, 1))
+        # A click without a move changes no offset; in particular the upper
+        # icon does not take over the lower one's last drag values.
+        cell = (self.opaque[0] + 4, self.opaque[1] - 2)
+        pgtest.mousemove(self.w.xid, *self.w.zoom_point(*cell))
+        time.sleep(0.05)
+        pgtest.host("xdotool", "click", "1")
+        time.sleep(0.1)
+        self.assertTrue(self.frame_at(56))
+        self.assertPreview((4, -2), (2, 1), "after a click")
+
+    def test_drag_past_the_window_edge(self):
+        self.press(self.opaque)
+        # Far beyond the right edge: the icon leaves the composite...
+        self.move_by(self.opaque, 400, 0)
+        self.assertPreview((100, 0), msg="while outside")
+        # ...and comes back within the same drag; released outside the
+        # window to the left, at -100 pixels: -25 cells.
+        self.move_by((self.opaque[0] + 100, self.opaque[1]), -500, 0)
+        self.assertPreview((-25, 0), msg="back and beyond the left edge")
+        self.release()
+        self.assertPreview((-25, 0))
+
+    def test_right_button_release_ends_the_drag(self):
+        self.press(self.opaque)
+        self.move_by(self.opaque, 12, 0)
+        self.assertPreview((3, 0))
+        pgtest.host("xdotool", "click", "3")  # commits; the menu opens
+        time.sleep(0.2)
+        pgtest.key("Escape")
+        time.sleep(0.1)
+        self.move_by((self.opaque[0] + 3, self.opaque[1]), 30, 20)
+        self.release()
+        self.assertPreview((3, 0), msg="after the later left release")
+        # A right press starts no drag and leaves the frame where it is.
+        self.press(self.clear, button=3)
+        self.release(button=3)
+        pgtest.key("Escape")
+        self.assertTrue(self.frame_at(56))
+
+
+if __name__ == "__main__":
+    pgtest.main()
