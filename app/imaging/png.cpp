@@ -13,6 +13,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "bmp.h"
 
@@ -49,6 +52,31 @@ std::uint32_t Be32(Bytes b, std::size_t at) noexcept {
          (std::uint32_t{b[at + 2]} << 8) | b[at + 3];
 }
 
+// The stream without its empty IDAT chunks, or nothing when it has none.
+// They are legal but stb_image copies "zero bytes" from them into a buffer
+// it has not allocated yet, which the undefined-behaviour checker rightly
+// refuses; dropping them changes no pixel.
+std::optional<std::vector<std::uint8_t>> WithoutEmptyIdat(Bytes data) {
+  std::vector<std::pair<std::size_t, std::size_t>> drop;  // [begin, end) of each empty IDAT
+  std::size_t pos = 8;
+  while (data.size() - pos >= 12) {
+    const std::uint64_t length = Be32(data, pos);
+    if (length > data.size() - pos - 12) break;  // damaged: stb_image will say so
+    if (length == 0 && std::memcmp(data.data() + pos + 4, "IDAT", 4) == 0) drop.emplace_back(pos, pos + 12);
+    pos += 12 + static_cast<std::size_t>(length);
+  }
+  if (drop.empty()) return std::nullopt;
+  std::vector<std::uint8_t> out;
+  out.reserve(data.size());
+  std::size_t from = 0;
+  for (auto [begin, end] : drop) {
+    out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(from), data.begin() + static_cast<std::ptrdiff_t>(begin));
+    from = end;
+  }
+  out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(from), data.end());
+  return out;
+}
+
 }  // namespace
 
 bool HasSignature(Bytes data) noexcept {
@@ -66,6 +94,8 @@ Result<Rgba> Decode(Bytes data, int maxDimension, std::uint64_t maxPixels) {
     return Error::kImageTooLarge;
   if (data.size() > static_cast<std::size_t>(INT_MAX)) return Error::kImageTooLarge;
 
+  const auto cleaned = WithoutEmptyIdat(data);
+  if (cleaned) data = *cleaned;
   int x = 0, y = 0, channels = 0;
   stbi_uc* pixels = stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &x, &y, &channels, 4);
   if (pixels == nullptr) return Error::kBadPng;

@@ -107,6 +107,13 @@ TEST(IconImage, PngStreamsUseTheSameAlphaRule) {
       EXPECT_EQ(im.icon.mask.GetPixel(x, y), opaque ? kBlack : kWhite);
       EXPECT_EQ(im.icon.colour.GetPixel(x, y), opaque ? Pattern(x, y) : kBlack);
     }
+  // An empty IDAT chunk before the data is legal and changes nothing.
+  ByteVec withEmpty = png;
+  const ByteVec emptyIdat = {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E};
+  withEmpty.insert(withEmpty.begin() + 33, emptyIdat.begin(), emptyIdat.end());
+  auto same = DecodeIconImage(withEmpty);
+  ASSERT_TRUE(same.ok()) << ErrorText(same.error());
+  EXPECT_EQ(same->icon, im.icon);
   // A 256 x 256 PNG is described by an entry of 0 x 0.
   const ByteVec big = MakePng(256, 256, [](int, int) { return 0xFF102030u; });
   auto large = ReadIcoImages(MakeIcoFile({{big, 256, 256, 32}}));
