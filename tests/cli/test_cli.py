@@ -1,0 +1,184 @@
+#!/usr/bin/env python3
+"""The pairglyph command as a user runs it: real files in, real files out."""
+import os
+import struct
+import subprocess
+import tempfile
+import unittest
+
+CLI = os.environ.get("PG_CLI", "pairglyph")
+KEY = (64, 96, 128)
+
+
+def ico_24(pixels, mask):
+    """A one-image 32x32 24-bit .ico. pixels[y][x] = (r, g, b); mask[y][x] = 1 transparent."""
+    rows = b"".join(bytes(c for (r, g, b) in reversed_row for c in (b, g, r))
+                    for reversed_row in reversed(pixels))
+    mask_rows = b""
+    for row in reversed(mask):
+        bits = 0
+        for x, m in enumerate(row):
+            bits |= m << (31 - x)
+        mask_rows += struct.pack(">I", bits)
+    header = struct.pack("<IiiHHIIiiII", 40, 32, 64, 1, 24, 0, len(rows) + len(mask_rows), 0, 0, 0, 0)
+    image = header + rows + mask_rows
+    return struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 32, 32, 0, 0, 1, 24, len(image), 22) + image
+
+
+def solid_icon(colour, opaque=lambda x, y: True):
+    pixels = [[colour if opaque(x, y) else (0, 0, 0) for x in range(32)] for y in range(32)]
+    mask = [[0 if opaque(x, y) else 1 for x in range(32)] for y in range(32)]
+    return ico_24(pixels, mask)
+
+
+def slurp(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def read_ico_24(data):
+    """(pixels, transparent) of a 24-bit icon written by pairglyph."""
+    assert len(data) == 3262, len(data)
+    colour, mask = data[62:62 + 3072], data[3134:]
+    px = [[None] * 32 for _ in range(32)]
+    tr = [[None] * 32 for _ in range(32)]
+    for y in range(32):
+        row = 31 - y
+        for x in range(32):
+            b, g, r = colour[row * 96 + 3 * x: row * 96 + 3 * x + 3]
+            px[y][x] = (r, g, b)
+            tr[y][x] = bool(mask[row * 4 + x // 8] & (0x80 >> (x % 8)))
+    return px, tr
+
+
+class Cli(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.dir = self.tmp.name
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+        return self.path(name)
+
+    def run_cli(self, *args):
+        return subprocess.run([CLI, *args], capture_output=True, text=True, timeout=60)
+
+    def test_empty_slots_give_the_all_transparent_icon_at_both_depths(self):
+        for depth, size, colour_range in (("8", 2238, (1086, 2110)), ("24", 3262, (62, 3134))):
+            out = self.path(f"empty{depth}.ico")
+            r = self.run_cli("compose", "-o", out, "--depth", depth)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            data = slurp(out)
+            self.assertEqual(len(data), size)
+            self.assertEqual(set(data[colour_range[0]:colour_range[1]]), {0})
+            self.assertEqual(set(data[colour_range[1]:]), {0xFF})
+
+    def test_offsets_cut_and_layer_the_icons_and_the_bitmap_shows_the_key(self):
+        upper = self.write("upper.ico", solid_icon((255, 0, 0), lambda x, y: x < 8))
+        lower = self.write("lower.ico", solid_icon((0, 0, 255)))
+        out, bmp = self.path("out.ico"), self.path("out.bmp")
+        for offset_args in (["--upper-offset=-5,3"], ["--upper-offset", "-5,3"]):
+            r = self.run_cli("compose", "-o", out, "--depth", "24", "--bmp", bmp, "--upper", upper,
+                             *offset_args, "--lower", lower, "--lower-offset", "20,0")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            px, tr = read_ico_24(slurp(out))
+            self.assertEqual((px[3][0], tr[3][0]), ((255, 0, 0), False))   # upper column 5
+            self.assertEqual(px[3][2], (255, 0, 0))                         # upper column 7
+            self.assertTrue(tr[3][3])                                       # upper col 8: transparent, no lower
+            self.assertTrue(tr[0][0])                                       # above the upper icon
+            self.assertEqual(px[10][25], (0, 0, 255))                       # lower icon
+            self.assertEqual(px[2][20], (0, 0, 255))
+            data = slurp(bmp)
+            self.assertEqual(data[:2], b"BM")
+            width, height, bpp = struct.unpack_from("<iiH", data, 18)[0], struct.unpack_from("<i", data, 22)[0], struct.unpack_from("<H", data, 28)[0]
+            self.assertEqual((width, abs(height), bpp), (32, 32, 24))
+            offset = struct.unpack_from("<I", data, 10)[0]
+            top_left = offset + (31 * 96 if height > 0 else 0)
+            b, g, r_ = data[top_left:top_left + 3]
+            self.assertEqual((r_, g, b), KEY)
+
+    def test_eight_bit_falls_back_to_24_bits_for_a_picture_with_too_many_colours(self):
+        pixels = [[(x * 8, y * 8, 77) for x in range(32)] for y in range(32)]
+        many = self.write("many.ico", ico_24(pixels, [[0] * 32 for _ in range(32)]))
+        out = self.path("many-out.ico")
+        r = self.run_cli("compose", "-o", out, "--upper", many)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(len(slurp(out)), 3262)
+
+    def test_bad_files_fail_with_one_line_naming_the_file(self):
+        good = solid_icon((1, 2, 3))
+        cases = {
+            "missing.ico": None,
+            "truncated.ico": good[:100],
+            "bad-type.ico": good[:2] + b"\x07\x00" + good[4:],
+            "text.ico": b"hello, this is no icon at all\n",
+        }
+        for name, data in cases.items():
+            with self.subTest(name):
+                path = self.path(name) if data is None else self.write(name, data)
+                r = self.run_cli("compose", "-o", self.path("never.ico"), "--lower", path)
+                self.assertEqual(r.returncode, 1, r.stderr)
+                lines = r.stderr.strip().splitlines()
+                self.assertEqual(len(lines), 1, r.stderr)
+                self.assertIn(name, lines[0])
+                self.assertFalse(os.path.exists(self.path("never.ico")))
+
+    def test_failed_write_is_reported_and_leaves_an_existing_file(self):
+        taken = self.path("taken.ico")
+        os.makedirs(os.path.join(taken, "inside"))
+        r = self.run_cli("compose", "-o", taken)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("taken.ico", r.stderr)
+        self.assertTrue(os.path.isdir(os.path.join(taken, "inside")))
+
+    def test_bad_usage_exits_2_with_the_usage(self):
+        for args in ([], ["compose"], ["compose", "-o"], ["compose", "-o", "x.ico", "--depth", "12"],
+                     ["compose", "-o", "x.ico", "--upper-offset", "3"], ["compose", "-o", "x.ico", "--frob"],
+                     ["list"], ["explode"]):
+            with self.subTest(args=args):
+                r = self.run_cli(*args)
+                self.assertEqual(r.returncode, 2, r.stderr)
+                self.assertIn("usage:", r.stderr)
+        r = self.run_cli("--help")
+        self.assertEqual(r.returncode, 0)
+        for option in ("--depth", "--bmp", "--upper-offset", "--lower-index", "--upper-small", "list"):
+            self.assertIn(option, r.stdout)
+
+    def test_list_prints_one_line_per_icon(self):
+        icon = self.write("one.ico", solid_icon((1, 2, 3)))
+        r = self.run_cli("list", icon)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stdout.splitlines(), ["0\t32x32 24bpp"])
+        text = self.write("notes.txt", b"plain text")
+        r = self.run_cli("list", text)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("notes.txt", r.stderr)
+
+    def test_libraries_list_their_groups_and_give_icons_by_index_id_and_size(self):
+        library = os.path.join(os.environ["PG_FIXTURE_DIR"], "icons64.dll")
+        r = self.run_cli("list", library)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        lines = r.stdout.splitlines()
+        self.assertEqual([line.split("\t")[0] for line in lines], ["0", "1", "2", "3"])
+        self.assertIn("(id 300)", lines[3])
+        out = self.path("lib.ico")
+        for args in (["--lower-index", "3"], ["--lower-index=-300"], ["--lower-index", "0", "--lower-small"]):
+            with self.subTest(args=args):
+                r = self.run_cli("compose", "-o", out, "--depth", "24", "--lower", library, *args)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                _, tr = read_ico_24(slurp(out))
+                self.assertIn(False, [t for row in tr for t in row])
+        r = self.run_cli("compose", "-o", out, "--lower", library, "--lower-index", "4")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("icons64.dll", r.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
