@@ -223,15 +223,40 @@ def driver(*args: str, timeout: float = DEFAULT_TIMEOUT, check: bool = True) -> 
     return facts
 
 
+def driver_steps(*steps, timeout: float = DEFAULT_TIMEOUT) -> list[Facts]:
+    """Several pgdriver subcommands in one Wine process (each start costs
+    0.1 s or more), in order; the first that fails fails the test.
+    Each step is a list: driver_steps(["msgbox-wait", "x", 5000], ["depth"])."""
+    argv: list[str] = []
+    for step in steps:
+        argv += (["+"] if argv else []) + [str(a) for a in step]
+    whole = driver(*argv, timeout=timeout, check=False)
+    if whole.returncode != 0:
+        raise AssertionError("pgdriver %s: status %d: %s\nwindows now:\n%s" % (
+            " ".join(argv), whole.returncode, whole.stderr.strip(),
+            "\n".join(driver("windows").all("window"))))
+    if len(steps) == 1:
+        return [whole]
+    out: list[Facts] = []
+    for k, v in whole.items:
+        if k == "step":
+            out.append(Facts(0, "", ""))
+        elif out:
+            out[-1].items.append((k, v))
+    return out
+
+
 # ---- message boxes ------------------------------------------------------------------
 
 @dataclasses.dataclass
 class MessageBox:
     hwnd: str
+    xid: int  # its X window, for screenshot() and key(xid=...)
     caption: str
     text: str
     buttons: list[tuple[int, str]]  # (id, text) in the box's order
     controls: list[tuple[int, str, int, int, int, int]]  # id, class, x, y, w, h (client)
+    client: tuple[int, int, int, int]  # x, y, w, h of the client area in the window
     pid: int
     owner: str  # "0x0" when the box has no owner window
     foreground: bool
@@ -246,6 +271,11 @@ def msgbox_wait(caption: str, timeout: float = 5.0, press: str | None = None) ->
     if f.returncode != 0:
         raise AssertionError("no message box %r within %.1f s (%s); windows now:\n%s" % (
             caption, timeout, f.stderr.strip(), "\n".join(driver("windows").all("window"))))
+    return message_box(f)
+
+
+def message_box(f: Facts) -> MessageBox:
+    """The MessageBox a msgbox-wait step reported (see driver_steps)."""
     buttons = []
     for b in f.all("button"):
         ident, _, text = b.partition(" ")
@@ -254,8 +284,9 @@ def msgbox_wait(caption: str, timeout: float = 5.0, press: str | None = None) ->
     for c in f.all("control"):
         ident, cls, x, y, w, h = c.split(" ")
         controls.append((int(ident), cls, int(x), int(y), int(w), int(h)))
-    return MessageBox(hwnd=f["hwnd"], caption=f["caption"], text=f.get("text", ""),
-                      buttons=buttons, controls=controls, pid=int(f["pid"]), owner=f["owner"],
+    return MessageBox(hwnd=f["hwnd"], xid=int(f["xid"]), caption=f["caption"], text=f.get("text", ""),
+                      buttons=buttons, controls=controls,
+                      client=tuple(int(v) for v in f["client"].split()), pid=int(f["pid"]), owner=f["owner"],
                       foreground=f["foreground"] == "1", exstyle=int(f["exstyle"], 16))
 
 
@@ -340,6 +371,19 @@ def screenshot(xid: int | str = "root", save_as: str | None = None) -> Image:
         with open(save_as, "wb") as f:
             f.write(png)
     return _parse_ppm(host("convert", "png:-", "-depth", "8", "ppm:-", binary=True, input=png))
+
+
+def settled_screenshot(xid: int | str, timeout: float = 2.0) -> Image:
+    """A screenshot once two in a row agree (a window just shown may still be
+    painting)."""
+    until = time.monotonic() + timeout
+    last = screenshot(xid)
+    while True:
+        time.sleep(0.03)
+        shot = screenshot(xid)
+        if shot == last or time.monotonic() >= until:
+            return shot
+        last = shot
 
 
 def mousemove(xid: int, x: int, y: int) -> None:
@@ -522,7 +566,11 @@ class RawValue:
 
 def reg_raw(key: str, name: str) -> RawValue | None:
     """Type and exact bytes from RegQueryValueExW (through pgdriver)."""
-    f = driver("reg-get", key, name)
+    return raw_value(driver("reg-get", key, name))
+
+
+def raw_value(f: Facts) -> RawValue | None:
+    """The value a reg-get step reported (see driver_steps)."""
     if f["key"] == "missing" or f["value"] == "missing":
         return None
     return RawValue(int(f["type"]), bytes.fromhex(f["hex"]))
@@ -549,6 +597,21 @@ def saved_key(key: str):
         reg_delete_key(key)
         if existed:
             reg_import(path)
+
+
+@contextlib.contextmanager
+def unopenable_key(key: str):
+    """For the block the key cannot be opened or created by anyone: it is
+    replaced by a registry link to itself (simply deleting it is not enough
+    under Wine, whose user32 recreates some keys whenever a program starts).
+    Afterwards the key is as it was."""
+    with saved_key(key):
+        reg_delete_key(key)
+        driver("reg-link", key, "self")
+        try:
+            yield
+        finally:
+            driver("reg-unlink", key)
 
 
 # ---- running tests --------------------------------------------------------------------

@@ -103,6 +103,15 @@ class Registry(pgtest.WineTestCase):
         self.assertIsNone(pgtest.reg_export(TEST_KEY))
         self.assertIsNone(pgtest.reg_raw(TEST_KEY, "raw"))
 
+    def test_steps_run_in_one_driver_process(self):
+        set_, got, _, gone = pgtest.driver_steps(
+            ["reg-set", TEST_KEY, "v", 4, "10000000"], ["reg-get", TEST_KEY, "v"],
+            ["reg-delete", TEST_KEY, "v"], ["reg-get", TEST_KEY, "v"])
+        self.assertEqual(pgtest.raw_value(got), pgtest.RawValue(4, b"\x10\0\0\0"))
+        self.assertIsNone(pgtest.raw_value(gone))
+        with self.assertRaisesRegex(AssertionError, "status 2"):
+            pgtest.driver_steps(["depth"], ["no-such-step"])
+
     def test_saved_key_puts_back_values_and_subkeys(self):
         pgtest.reg_add(TEST_KEY, "a", "1")
         pgtest.reg_add(TEST_KEY + r"\sub", "b", "2")

@@ -3,7 +3,7 @@
 // Windows side (what the X side cannot see: message-box text, window styles,
 // iconic state, list-view counts, file drops, raw registry bytes).
 //
-//   pgdriver SUBCOMMAND ARGS...     (pgdriver help lists them)
+//   pgdriver SUBCOMMAND ARGS... [+ SUBCOMMAND ARGS...]   (pgdriver help lists them)
 //
 // Output is UTF-8 on stdout, one "key value" line per fact, so the Python side
 // can split each line at its first blank. Exit status: 0 done, 1 the target or
@@ -268,8 +268,14 @@ BOOL CALLBACK ReportChild(HWND h, LPARAM parent_param) {
   return TRUE;
 }
 
+// Wine keeps each top-level window's X window id as a window property.
+uintptr_t XWindowOf(HWND h) {
+  return reinterpret_cast<uintptr_t>(GetPropW(h, L"__wine_x11_whole_window"));
+}
+
 void ReportMessageBox(HWND box) {
   Fact(L"hwnd", HwndText(box));
+  Fact(L"xid", std::to_wstring(XWindowOf(box)));
   Fact(L"caption", WindowText(box));
   DWORD pid = 0;
   GetWindowThreadProcessId(box, &pid);
@@ -277,6 +283,15 @@ void ReportMessageBox(HWND box) {
   Fact(L"owner", HwndText(GetWindow(box, GW_OWNER)));
   Fact(L"foreground", GetForegroundWindow() == box ? L"1" : L"0");
   Fact(L"exstyle", Hex(static_cast<uint32_t>(GetWindowLongPtrW(box, GWL_EXSTYLE))));
+  // The client area inside the window (the part a screenshot shows below the
+  // title bar): x y width height.
+  RECT w{}, c{};
+  GetWindowRect(box, &w);
+  GetClientRect(box, &c);
+  MapWindowPoints(box, nullptr, reinterpret_cast<POINT*>(&c), 2);
+  Fact(L"client", std::to_wstring(c.left - w.left) + L' ' + std::to_wstring(c.top - w.top) +
+                      L' ' + std::to_wstring(c.right - c.left) + L' ' +
+                      std::to_wstring(c.bottom - c.top));
   EnumChildWindows(box, ReportChild, reinterpret_cast<LPARAM>(box));
 }
 
@@ -288,6 +303,8 @@ void PressButton(HWND box, WORD id) {
 
 bool ParseButton(const std::wstring& s, WORD& id);
 
+DWORD g_last_box_pid = 0;
+
 int CmdMsgboxWait(const Args& a) {
   DWORD timeout = 0;
   if (!ParseTimeout(a[1], timeout)) return Fail(L"bad timeout " + a[1], kUsage);
@@ -296,7 +313,35 @@ int CmdMsgboxWait(const Args& a) {
   HWND box = WaitFor(timeout, [&] { return FindMessageBox(a[0]); });
   if (!box) return Fail(L"no message box " + a[0], kTimedOut);
   ReportMessageBox(box);
+  GetWindowThreadProcessId(box, &g_last_box_pid);
   if (press) PressButton(box, press);
+  return kOk;
+}
+
+// wait-process PID|box TIMEOUT_MS: waits for a Windows process to end and
+// prints its exit code; "box" is the process of the last message box this
+// run of pgdriver found.
+int CmdWaitProcess(const Args& a) {
+  uint64_t pid = 0;
+  if (a[0] == L"box") {
+    pid = g_last_box_pid;
+  } else if (!ParseUInt(a[0], pid)) {
+    return Fail(L"bad process id " + a[0], kUsage);
+  }
+  DWORD timeout = 0;
+  if (!ParseTimeout(a[1], timeout)) return Fail(L"bad timeout " + a[1], kUsage);
+  OwnedHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                  static_cast<DWORD>(pid)));
+  if (!process) {
+    // Already gone and reaped: nothing to report but that it ended.
+    Fact(L"exit", L"unknown");
+    return kOk;
+  }
+  if (WaitForSingleObject(process.get(), timeout) != WAIT_OBJECT_0)
+    return Fail(L"process " + std::to_wstring(pid) + L" still running", kTimedOut);
+  DWORD code = 0;
+  GetExitCodeProcess(process.get(), &code);
+  Fact(L"exit", std::to_wstring(code));
   return kOk;
 }
 
@@ -341,6 +386,16 @@ int CmdMsgboxShow(const Args& a) {
 }
 
 // ---- windows: queries and messages ------------------------------------------
+
+int CmdXid(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  const uintptr_t xid = XWindowOf(h);
+  if (!xid) return Fail(L"no X window for " + a[0]);
+  Fact(L"xid", std::to_wstring(xid));
+  return kOk;
+}
 
 int CmdWaitWindow(const Args& a) {
   DWORD timeout = 0;
@@ -601,6 +656,19 @@ int CmdRegGet(const Args& a) {
   return kOk;
 }
 
+// reg-delete KEY NAME: deletes one value; a missing value or key is fine.
+int CmdRegDelete(const Args& a) {
+  HKEY root{};
+  std::wstring sub;
+  if (!SplitKey(a[0], root, sub)) return Fail(L"bad key " + a[0], kUsage);
+  OwnedKey key;
+  if (RegOpenKeyExW(root, sub.c_str(), 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) return kOk;
+  const LSTATUS rc = RegDeleteValueW(key.get(), a[1].c_str());
+  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND
+             ? kOk
+             : Fail(L"RegDeleteValueW failed: " + std::to_wstring(rc));
+}
+
 // reg-set KEY NAME TYPE HEXBYTES: stores exactly these bytes (no terminator
 // is added), creating the key if needed.
 int CmdRegSet(const Args& a) {
@@ -617,6 +685,75 @@ int CmdRegSet(const Args& a) {
   rc = RegSetValueExW(key.get(), a[1].c_str(), 0, static_cast<DWORD>(type), data.data(),
                       static_cast<DWORD>(data.size()));
   return rc == ERROR_SUCCESS ? kOk : Fail(L"RegSetValueExW failed: " + std::to_wstring(rc));
+}
+
+LONG NtQueryKeyName(HKEY key, std::wstring& name) {
+  using NtQueryKeyFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  auto nt_query_key = reinterpret_cast<NtQueryKeyFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+  if (!nt_query_key) return -1;
+  std::vector<BYTE> buf(4096);
+  ULONG got = 0;
+  constexpr int kKeyNameInformation = 3;  // { ULONG NameLength; WCHAR Name[]; }
+  const LONG status = nt_query_key(key, kKeyNameInformation, buf.data(),
+                                   static_cast<ULONG>(buf.size()), &got);
+  if (status != 0) return status;
+  ULONG bytes = 0;
+  memcpy(&bytes, buf.data(), sizeof bytes);
+  name.assign(reinterpret_cast<const wchar_t*>(buf.data() + sizeof(ULONG)), bytes / sizeof(wchar_t));
+  return 0;
+}
+
+// The kernel path (\REGISTRY\USER\<sid>\...) of root\sub, through its parent
+// key (the predefined root handles are not kernel keys).
+bool KernelPath(HKEY root, const std::wstring& sub, std::wstring& out) {
+  const size_t cut = sub.rfind(L'\\');
+  if (cut == std::wstring::npos) return false;
+  OwnedKey parent;
+  if (RegOpenKeyExW(root, sub.substr(0, cut).c_str(), 0, KEY_QUERY_VALUE, parent.put()) !=
+      ERROR_SUCCESS)
+    return false;
+  if (NtQueryKeyName(parent.get(), out) != 0) return false;
+  out += sub.substr(cut);
+  return true;
+}
+
+// reg-link KEY TARGET: makes KEY a registry symbolic link to TARGET, a kernel
+// path such as \Registry\Machine\Software\Other, or "self". A link to itself
+// can be neither opened nor created through: the way to give a program a key
+// it cannot open (Wine has no key ACLs, and its user32 recreates some deleted
+// keys, windowmetrics among them, whenever a program starts).
+int CmdRegLink(const Args& a) {
+  HKEY root{};
+  std::wstring sub;
+  if (!SplitKey(a[0], root, sub)) return Fail(L"bad key " + a[0], kUsage);
+  std::wstring target = a[1];
+  if (target == L"self" && !KernelPath(root, sub, target))
+    return Fail(L"no kernel path for " + a[0]);
+  OwnedKey key;
+  LSTATUS rc = RegCreateKeyExW(root, sub.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                               KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, key.put(), nullptr);
+  if (rc != ERROR_SUCCESS) return Fail(L"RegCreateKeyExW(link) failed: " + std::to_wstring(rc));
+  rc = RegSetValueExW(key.get(), L"SymbolicLinkValue", 0, REG_LINK,
+                      reinterpret_cast<const BYTE*>(target.c_str()),
+                      static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+  return rc == ERROR_SUCCESS ? kOk : Fail(L"setting the link target failed: " + std::to_wstring(rc));
+}
+
+// reg-unlink KEY: deletes the link itself (not its target).
+int CmdRegUnlink(const Args& a) {
+  HKEY root{};
+  std::wstring sub;
+  if (!SplitKey(a[0], root, sub)) return Fail(L"bad key " + a[0], kUsage);
+  OwnedKey key;
+  LSTATUS rc = RegOpenKeyExW(root, sub.c_str(), REG_OPTION_OPEN_LINK, DELETE, key.put());
+  if (rc == ERROR_FILE_NOT_FOUND) return kOk;
+  if (rc != ERROR_SUCCESS) return Fail(L"opening the link failed: " + std::to_wstring(rc));
+  using NtDeleteKeyFn = LONG(WINAPI*)(HANDLE);
+  auto nt_delete_key = reinterpret_cast<NtDeleteKeyFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+  if (!nt_delete_key || nt_delete_key(key.get()) != 0) return Fail(L"NtDeleteKey failed");
+  return kOk;
 }
 
 // ---- table --------------------------------------------------------------------
@@ -636,6 +773,7 @@ const Command kCommands[] = {
      L"presses BUTTON if given",
      CmdMsgboxWait},
     {L"msgbox-press", 2, L"CAPTION IDOK|IDCANCEL|ID [TIMEOUT_MS]", CmdMsgboxPress},
+    {L"wait-process", 2, L"PID|box TIMEOUT_MS   until it ends; its exit code", CmdWaitProcess},
     {L"msgbox-show", 3, L"CAPTION TEXT FLAGS [LANGID]   exits with the button id",
      CmdMsgboxShow},
     {L"wait-window", 2, L"TARGET TIMEOUT_MS   until a visible window matches", CmdWaitWindow},
@@ -645,6 +783,7 @@ const Command kCommands[] = {
     {L"children", 1, L"TARGET   every descendant: hwnd, id, class, visibility, rect, text",
      CmdChildren},
     {L"text", 1, L"TARGET", CmdText},
+    {L"xid", 1, L"TARGET   the X window id (decimal) of a top-level window", CmdXid},
     {L"iconic", 1, L"TARGET   IsIconic and IsWindowVisible", CmdIconic},
     {L"style", 1, L"TARGET   style, exstyle, topmost", CmdStyle},
     {L"exstyle", 1, L"TARGET   (same as style)", CmdStyle},
@@ -656,6 +795,10 @@ const Command kCommands[] = {
     {L"depth", 0, L"   GetDeviceCaps(BITSPIXEL) of the screen", CmdDepth},
     {L"drop", 4, L"TARGET X Y FILE...   WM_DROPFILES at client point X,Y", CmdDrop},
     {L"reg-get", 2, L"KEY NAME   type, size, hex, text", CmdRegGet},
+    {L"reg-delete", 2, L"KEY NAME   deletes the value (missing is fine)", CmdRegDelete},
+    {L"reg-link", 2, L"KEY TARGET   KEY becomes a symbolic link to TARGET (\\Registry\\...)",
+     CmdRegLink},
+    {L"reg-unlink", 1, L"KEY   deletes the link KEY itself", CmdRegUnlink},
     {L"reg-set", 4, L"KEY NAME TYPE HEXBYTES   exact bytes, key created", CmdRegSet},
 };
 
@@ -664,15 +807,9 @@ int CmdHelp(const Args&) {
   return kOk;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  if (argc < 2) {
-    CmdHelp({});
-    return kUsage;
-  }
-  const std::wstring name = argv[1];
-  Args args(argv + 2, argv + argc);
+int RunOne(const Args& words) {
+  const std::wstring& name = words[0];
+  const Args args(words.begin() + 1, words.end());
   for (const auto& c : kCommands) {
     if (name != c.name) continue;
     if (args.size() < c.min_args)
@@ -680,4 +817,30 @@ int wmain(int argc, wchar_t** argv) {
     return c.run(args);
   }
   return Fail(L"unknown subcommand " + name + L" (pgdriver help)", kUsage);
+}
+
+}  // namespace
+
+// pgdriver CMD ARGS [+ CMD ARGS ...]: several subcommands in one process
+// (each Wine process start costs a tenth of a second or more), in order,
+// stopping at the first that fails. Each one's output begins with "step N".
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    CmdHelp({});
+    return kUsage;
+  }
+  std::vector<Args> steps(1);
+  for (int i = 1; i < argc; ++i) {
+    if (std::wstring_view(argv[i]) == L"+") {
+      steps.emplace_back();
+    } else {
+      steps.back().emplace_back(argv[i]);
+    }
+  }
+  for (size_t i = 0; i < steps.size(); ++i) {
+    if (steps[i].empty()) return Fail(L"empty step", kUsage);
+    if (steps.size() > 1) Fact(L"step", std::to_wstring(i));
+    if (const int status = RunOne(steps[i]); status != kOk) return status;
+  }
+  return kOk;
 }
