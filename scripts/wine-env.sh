@@ -76,6 +76,8 @@ pg_wine_template() {
     if [ -f "$template/.pg-template" ] && [ "$(cat "$template/.pg-template")" = "$stamp" ]; then
       exit 0
     fi
+    # Left by a maker that was killed; none can be in progress while we hold the lock.
+    rm -rf "$PG_WINE_CACHE"/wine-template.new.*
     echo "wine-env: making the Wine template prefix in $template (once, about 15 s)" >&2
     _pg_wine_base_env
     tmp=$(mktemp -d "$PG_WINE_CACHE/wine-template.new.XXXXXX")
@@ -106,13 +108,19 @@ pg_wine_template() {
 }
 
 # Sessions whose Xvfb is gone were not stopped (a killed shell); their prefix
-# copies are large, so they are cleared when the next session starts.
+# copies are large, so they are cleared when the next session starts. A
+# folder without xvfb.pid may be a session still starting: left alone unless
+# it is older than ten minutes.
 _pg_wine_sweep() {
   local d pid
   for d in "$PG_WINE_CACHE"/run.*; do
     [ -d "$d" ] || continue
-    pid=$(cat "$d/xvfb.pid" 2>/dev/null || true)
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then continue; fi
+    if [ -f "$d/xvfb.pid" ]; then
+      pid=$(cat "$d/xvfb.pid" 2>/dev/null || true)
+      if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then continue; fi
+    elif [ -z "$(find "$d" -maxdepth 0 -mmin +10 2>/dev/null)" ]; then
+      continue
+    fi
     WINEPREFIX="$d/prefix" wineserver -k 2>/dev/null || true
     rm -rf "$d"
   done

@@ -796,7 +796,7 @@ const Command kCommands[] = {
     {L"drop", 4, L"TARGET X Y FILE...   WM_DROPFILES at client point X,Y", CmdDrop},
     {L"reg-get", 2, L"KEY NAME   type, size, hex, text", CmdRegGet},
     {L"reg-delete", 2, L"KEY NAME   deletes the value (missing is fine)", CmdRegDelete},
-    {L"reg-link", 2, L"KEY TARGET   KEY becomes a symbolic link to TARGET (\\Registry\\...)",
+    {L"reg-link", 2, L"KEY TARGET|self   KEY becomes a registry link (TARGET: kernel path)",
      CmdRegLink},
     {L"reg-unlink", 1, L"KEY   deletes the link KEY itself", CmdRegUnlink},
     {L"reg-set", 4, L"KEY NAME TYPE HEXBYTES   exact bytes, key created", CmdRegSet},
