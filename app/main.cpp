@@ -8,7 +8,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InitCommonControlsEx(&icc);
 
   TForm1 Form1;
-  if (!Form1.CreateWindowHandle()) return 1;
+  if (!Form1.CreateWindowHandle()) {
+    // Nothing to show the user otherwise: say why the program did not open.
+    wchar_t text[96];
+    wsprintfW(text, L"ウィンドウを作成できません。 (%lu)", GetLastError());
+    MessageBoxW(nullptr, text, L"Pairglyph", MB_OK | MB_ICONERROR);
+    return 1;
+  }
   if (!Form1.FormCreate()) return 0;  // the display was refused; the user was told
   Form1.Show();
 

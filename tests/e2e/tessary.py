@@ -24,6 +24,7 @@ TITLE_STRIP = (24, 2, 209, 17)
 GAUGE = (8, 177, 45, 6)
 
 KEY = (64, 96, 128)  # the composite's background, transparent when saved
+ICON_SIZES = {8: 2238, 24: 3262}  # bytes of a saved icon file by depth
 
 FOLDER_ICON_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\explorer\Shell Icons"
 
