@@ -14,6 +14,7 @@
 #include "icon_writer.h"
 #include "keysplit.h"
 #include "result.h"
+#include "win/icon_files.h"
 #include "win/resources.h"
 #include "win/strings.h"
 
@@ -68,23 +69,10 @@ std::wstring ReadFolderIconSetting() {
   return std::wstring(buf.data());  // stops at the first NUL, as a string read does
 }
 
-// The system folder with leading and trailing blanks and control
-// characters trimmed.
-std::wstring SystemFolder() {
-  wchar_t buf[MAX_PATH + 1] = {};
-  const UINT n = GetSystemDirectoryW(buf, MAX_PATH + 1);
-  std::wstring dir(buf, n <= MAX_PATH ? n : 0);
-  const auto blank = [](wchar_t c) { return c <= L' '; };
-  while (!dir.empty() && blank(dir.back())) dir.pop_back();
-  std::size_t start = 0;
-  while (start < dir.size() && blank(dir[start])) ++start;
-  return dir.substr(start);
-}
-
 // Icon `index` of a file; an empty icon when the file is no icon source or
 // has no such icon.
 pg::Icon IconFromFile(const std::wstring& path, int index) {
-  auto source = pg::OpenIconSourceFile(std::filesystem::path(path));
+  auto source = pgw::OpenIconFile(path);
   if (!source) return {};
   auto icon = (*source)->Extract(index, pg::kCellSize);
   if (!icon) return {};
@@ -262,7 +250,7 @@ void TForm1::ChooseLowerIcon() {
       break;
     case pg::FolderIconChoice::Kind::kUseShellDefault:
       SetSlotIcon(pg::Slot::kLower,
-                  IconFromFile(SystemFolder() + L"\\shell32.dll", pg::kShellFolderIconIndex));
+                  IconFromFile(pgw::SystemFolder() + L"\\shell32.dll", pg::kShellFolderIconIndex));
       break;
     case pg::FolderIconChoice::Kind::kKeepDefault:
       break;

@@ -131,11 +131,14 @@ def solid_ico(rgb: tuple[int, int, int], size: int = 32) -> bytes:
 def icon_library(path: str, colours: list[tuple[int, int, int]], first_id: int = 1) -> None:
     """A resource-only PE32+ library whose icon groups first_id, first_id+1,
     ... are solid icons of these colours (icon index i = colour i), made with
-    the real resource compiler and linker."""
+    the real resource compiler and linker; no colours give a library with
+    no icon groups at all."""
     folder = os.path.dirname(path)
-    lines = []
+    lines = ['1 RCDATA { "no icons here" }'] if not colours else []
+    made = []
     for i, c in enumerate(colours):
         name = os.path.join(folder, "lib-%d.ico" % i)
+        made.append(name)
         with open(name, "wb") as f:
             f.write(solid_ico(c))
         lines.append('%d ICON "%s"' % (first_id + i, name))
@@ -146,6 +149,8 @@ def icon_library(path: str, colours: list[tuple[int, int, int]], first_id: int =
     pgtest.host("x86_64-w64-mingw32-windres", "-O", "coff", "-o", obj, rc, timeout=60)
     pgtest.host("x86_64-w64-mingw32-gcc", "-shared", "-nostdlib", "-Wl,-e,0", "-o", path, obj,
                 timeout=60)
+    for f in made + [rc, obj]:
+        os.remove(f)
 
 
 # ---- icon files as saved ----------------------------------------------------------

@@ -3,6 +3,7 @@
 value, starts Tessary, reads the lower slot's pixels and restores the key."""
 
 import os
+import shutil
 
 import pgtest
 import tessary as t
@@ -91,6 +92,27 @@ class FolderIconSetting(pgtest.WineTestCase):
             with self.subTest(setting=setting):
                 lower, _ = self.lower_with(setting)
                 self.assert_builtin(lower)
+
+    def test_a_system_library_keeps_its_icons_in_systemresources(self):
+        # Windows 10 moved the system libraries' icons to
+        # SystemResources\<name>.mun; the library itself has none left.
+        drive_c = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows")
+        lib = os.path.join(drive_c, "system32", "pgsysicons.dll")
+        mun = os.path.join(drive_c, "SystemResources", "pgsysicons.dll.mun")
+        elsewhere = os.path.join(pgtest.scratch_dir(), "icons", "pgsysicons.dll")
+        os.makedirs(os.path.dirname(mun), exist_ok=True)
+        t.icon_library(lib, [])
+        t.icon_library(mun, COLOURS)
+        shutil.copy(lib, elsewhere)
+        try:
+            lower, _ = self.lower_with(r"C:\Windows\System32\PGSYSICONS.DLL,2")
+            self.assertEqual(lower, solid(COLOURS[2]))
+            # The same library anywhere else simply has no icons.
+            lower, preview = self.lower_with(pgtest.win_path(elsewhere) + ",2")
+            self.assert_empty(lower, preview)
+        finally:
+            for f in (lib, mun):
+                os.remove(f)
 
     def test_no_setting_takes_icon_3_of_shell32(self):
         explicit, _ = self.lower_with(r"C:\windows\system32\shell32.dll,3")
