@@ -23,6 +23,7 @@ process group. Nothing here waits without a limit.
 from __future__ import annotations
 
 import contextlib
+import ctypes
 import dataclasses
 import os
 import re
@@ -405,6 +406,40 @@ def drag(xid: int, x0: int, y0: int, x1: int, y1: int, steps: int = 6, button: i
         mousemove(xid, x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
     time.sleep(0.05)
     host("xdotool", "mouseup", str(button))
+
+
+class _XFixesCursorImage(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short),
+                ("width", ctypes.c_ushort), ("height", ctypes.c_ushort),
+                ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort),
+                ("cursor_serial", ctypes.c_ulong), ("pixels", ctypes.c_void_p),
+                ("atom", ctypes.c_ulong), ("name", ctypes.c_char_p)]
+
+
+def cursor_shape() -> tuple[int, int, int, int]:
+    """(width, height, hot x, hot y) of the pointer the X server shows now;
+    Wine hands each Windows cursor to X with its own size and hot spot."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    xfixes = ctypes.CDLL("libXfixes.so.3")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x11.XFree.argtypes = [ctypes.c_void_p]
+    xfixes.XFixesGetCursorImage.restype = ctypes.POINTER(_XFixesCursorImage)
+    xfixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
+    dpy = x11.XOpenDisplay(None)
+    if not dpy:
+        raise RuntimeError("cannot open display %s" % os.environ.get("DISPLAY"))
+    try:
+        img = xfixes.XFixesGetCursorImage(dpy)
+        if not img:
+            raise RuntimeError("XFixesGetCursorImage failed")
+        c = img.contents
+        shape = (c.width, c.height, c.xhot, c.yhot)
+        x11.XFree(img)
+        return shape
+    finally:
+        x11.XCloseDisplay(dpy)
 
 
 def key(*keys: str, xid: int | None = None) -> None:

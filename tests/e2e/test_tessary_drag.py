@@ -133,6 +133,26 @@ class Drag(pgtest.WineTestCase):
         pgtest.key("Escape")
         self.assertTrue(self.frame_at(56))
 
+    def assertCursor(self, want, msg):
+        deadline = time.monotonic() + 2.0
+        while (shape := pgtest.cursor_shape()) != want and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(shape, want, msg)
+
+    def test_cursors_of_the_slots_and_the_zoom_view(self):
+        # 32x32 hands told apart by their hot spots.
+        pointing, open_hand, closed_hand = (32, 32, 5, 0), (32, 32, 8, 0), (32, 32, 4, 0)
+        for name, rect in (("upper", t.UPPER), ("lower", t.LOWER)):
+            pgtest.mousemove(self.w.xid, *t.centre(rect))
+            self.assertCursor(pointing, name + " slot")
+        self.press(self.clear)
+        self.assertCursor(closed_hand, "at the press")
+        self.move_by(self.clear, 0, 300)  # out of the window: still dragging
+        self.assertCursor(closed_hand, "dragged outside the window")
+        self.move_by((self.clear[0], self.clear[1] + 75), 0, -300)
+        self.release()
+        self.assertCursor(open_hand, "after the release")
+
 
 if __name__ == "__main__":
     pgtest.main()
