@@ -262,9 +262,10 @@ void TForm1::SetSlotIcon(pg::Slot slot, pg::Icon icon) {
   layers_.SetIcon(slot, std::move(icon));
 }
 
-void TForm1::FormClose() {
-  DeleteFileW(L"~temp.bmp");
-}
+// Nothing to tidy: bitmaps are converted in memory, so this program leaves
+// no temporary files behind, and a "~temp.bmp" in the current folder is the
+// user's own file, which closing must not delete.
+void TForm1::FormClose() {}
 
 LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
