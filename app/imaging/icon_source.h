@@ -57,9 +57,9 @@ Result<std::unique_ptr<IconSource>> OpenIconSourceFile(const std::filesystem::pa
 
 // Since Windows 10 the system libraries keep their icons in a resource file
 // beside the system folder: %SystemRoot%\SystemResources\<file name>.mun
-// (shell32.dll -> SystemResources\shell32.dll.mun). A front end that opened
-// a library from the system folder and found no icon groups opens this path
-// instead; deciding that the library is a system one is up to the caller.
+// (shell32.dll -> SystemResources\shell32.dll.mun), which the system serves
+// in place of the library's own resources. Deciding that a library is a
+// system one is up to the caller.
 std::filesystem::path MunFallbackPath(const std::filesystem::path& systemRoot,
                                       const std::filesystem::path& libraryPath);
 

@@ -31,10 +31,6 @@ std::wstring WindowsFolder() {
   return std::wstring(buf, n <= MAX_PATH ? n : 0);
 }
 
-bool IsExecutable(const pg::IconSource& source) {
-  return source.Kind() == pg::SourceKind::kPeImage || source.Kind() == pg::SourceKind::kNeImage;
-}
-
 }  // namespace
 
 std::wstring SystemFolder() {
@@ -49,14 +45,15 @@ std::wstring SystemFolder() {
 }
 
 pg::Result<std::unique_ptr<pg::IconSource>> OpenIconFile(const std::wstring& path) {
-  auto source = pg::OpenIconSourceFile(std::filesystem::path(path));
-  if (!source || !IsExecutable(**source) || (*source)->Count() > 0) return source;
   const std::filesystem::path file(path);
   const std::wstring windows = WindowsFolder();
-  if (windows.empty() || !SameFolder(file.parent_path().wstring(), SystemFolder())) return source;
-  auto resources = pg::OpenIconSourceFile(pg::MunFallbackPath(windows, file));
-  if (resources && (*resources)->Count() > 0) return resources;
-  return source;
+  if (!windows.empty() && SameFolder(file.parent_path().wstring(), SystemFolder())) {
+    // The system serves such a library's resources from its .mun file
+    // whenever there is one; do the same.
+    auto resources = pg::OpenIconSourceFile(pg::MunFallbackPath(windows, file));
+    if (resources && (*resources)->Count() > 0) return resources;
+  }
+  return pg::OpenIconSourceFile(file);
 }
 
 }  // namespace pgw

@@ -15,8 +15,8 @@ std::wstring SystemFolder();
 
 // Opens an icon source the way the shell's icon extraction sees it. Since
 // Windows 10 the libraries of the system folder keep their icons in
-// %SystemRoot%\SystemResources\<name>.mun and the library itself has no icon
-// groups left; such a library is read from its .mun file instead, so
+// %SystemRoot%\SystemResources\<name>.mun and the library itself has none
+// left; a library of the system folder with such a file is read from it, so
 // "shell32.dll,3" means the same folder icon it always did.
 pg::Result<std::unique_ptr<pg::IconSource>> OpenIconFile(const std::wstring& path);
 

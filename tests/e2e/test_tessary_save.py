@@ -1,6 +1,7 @@
 """Save through the real save dialog: each file type with its depth, Shift
 for 8 bits under "all types", the folder the dialog opens in, the 8-bit
-fallback, a cancelled dialog and a file that cannot be created. Every saved
+fallback, a cancelled dialog, a file that cannot be created and one that
+cannot be replaced. Every saved
 file must show exactly the preview, with the key colour transparent."""
 
 import os
@@ -130,6 +131,29 @@ class Save(pgtest.WineTestCase):
         name = os.path.join(folder, "many.ico")
         self.save(pgtest.win_path(name))
         self.assertSaved(name, 24, preview)
+
+        # Another program holds many.ico open without sharing: replacing it
+        # fails with the message, and the old file keeps every byte.
+        with open(name, "rb") as f:
+            before = f.read()
+        holder = self.start(pgtest.exe("DRIVER"), "hold", pgtest.win_path(name), "30000")
+        until = time.monotonic() + 10
+        while "held" not in holder.stdout and time.monotonic() < until:
+            time.sleep(0.05)
+        self.assertIn("held", holder.stdout, holder.stderr)
+        self.open_dialog()
+        pgtest.key("alt+n")
+        pgtest.type_text(pgtest.win_path(name))
+        pgtest.key("Return")
+        # Wine captions the dialog's "already exists. Replace it?" "Error".
+        pgtest.msgbox_press("Error", "IDYES")
+        box = pgtest.msgbox_wait("Pairglyph")
+        self.assertIn("を作成できません", box.text)
+        pgtest.msgbox_press("Pairglyph", "IDOK")
+        holder.close()
+        with open(name, "rb") as f:
+            self.assertEqual(f.read(), before)
+        self.assertEqual(sorted(os.listdir(folder)), ["lower.ico", "many.ico"])
         self.assertTrue(self.w.proc.running())
 
 

@@ -539,6 +539,21 @@ int CmdDepth(const Args&) {
   return kOk;
 }
 
+// Opens FILE with no sharing at all and keeps it open for MS milliseconds
+// (another program holding a file, as an editor or a virus scanner does);
+// prints "held" once it is open.
+int CmdHold(const Args& a) {
+  DWORD ms = 0;
+  if (!ParseTimeout(a[1], ms)) return Fail(L"bad time " + a[1], kUsage);
+  const HANDLE h = CreateFileW(a[0].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return Fail(L"cannot open " + a[0]);
+  OwnedHandle file(h);
+  Fact(L"held", a[0]);
+  Sleep(ms);
+  return kOk;
+}
+
 // A GlobalAlloc handle means nothing in another process, so the DROPFILES
 // block is written into the target's memory and its address posted; the
 // target's DragQueryFileW and DragQueryPoint read it there. (Its DragFinish
@@ -792,6 +807,7 @@ const Command kCommands[] = {
     {L"post", 4, L"TARGET MSG WPARAM LPARAM", CmdPost},
     {L"post-command", 2, L"TARGET ID   WM_COMMAND", CmdPostCommand},
     {L"list-count", 1, L"TARGET   items of the (first) list view", CmdListCount},
+    {L"hold", 2, L"FILE MS   opens FILE unshared and keeps it open", CmdHold},
     {L"depth", 0, L"   GetDeviceCaps(BITSPIXEL) of the screen", CmdDepth},
     {L"drop", 4, L"TARGET X Y FILE...   WM_DROPFILES at client point X,Y", CmdDrop},
     {L"reg-get", 2, L"KEY NAME   type, size, hex, text", CmdRegGet},
