@@ -77,6 +77,11 @@ class Save(pgtest.WineTestCase):
         self.assertTrue(t.KEY in [p for row in preview for p in row], "no key colour to save")
         out = os.path.join(folder, "out")
         os.makedirs(out)
+        # The dialog first opens in the program's own folder.
+        first = os.path.join(os.path.dirname(pgtest.exe("TESSARY")), "pg-first-save.ico")
+        self.addCleanup(lambda: os.path.exists(first) and os.remove(first))
+        self.save("pg-first-save.ico")
+        self.assertSaved(first, 8, preview)
         # Type 1 (first at start): 8 bits; the full name picks the folder.
         self.save(pgtest.win_path(os.path.join(out, "a.ico")))
         self.assertSaved(os.path.join(out, "a.ico"), 8, preview)
