@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "win/handles.h"
+
 namespace pgf {
 
 void ImageControl::SetBitmap(const pg::Image& image) {
@@ -118,6 +120,28 @@ void SpeedButton::CaptureLost() {
 void Label::SetCaption(std::wstring caption) {
   caption_ = std::move(caption);
   Invalidate();
+  FitText();
+}
+
+void Label::SetFont(HFONT font) {
+  font_ = font;
+  Invalidate();
+  FitText();
+}
+
+void Label::FitText() {
+  if (designedWidth_ < 0) designedWidth_ = Width();
+  int width = designedWidth_;
+  if (!caption_.empty()) {
+    pgw::WindowDc screen(nullptr);
+    HGDIOBJ oldFont = font_ ? SelectObject(screen.get(), font_) : nullptr;
+    SIZE extent{};
+    if (GetTextExtentPoint32W(screen.get(), caption_.c_str(), static_cast<int>(caption_.size()),
+                              &extent))
+      width = std::max(width, static_cast<int>(extent.cx));
+    if (oldFont) SelectObject(screen.get(), oldFont);
+  }
+  if (width != Width()) SetBounds(Left(), Top(), width, Height());
 }
 
 void Label::Paint(HDC dc) {

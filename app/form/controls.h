@@ -57,17 +57,23 @@ class SpeedButton : public Control {
 
 // Text without a background (an empty caption paints nothing: a strip that
 // only takes the mouse).
+// A transparent text label. It grows wider than its designed width when its
+// text needs more room in the font the system gives (a substitute for a
+// missing face can be wider), so no caption is ever cut off.
 class Label : public Control {
  public:
   using Control::Control;
   void SetCaption(std::wstring caption);
   const std::wstring& Caption() const noexcept { return caption_; }
-  void SetFont(HFONT font) noexcept { font_ = font; }  // not owned
+  void SetFont(HFONT font);  // not owned
   void SetTextColour(COLORREF c) noexcept { colour_ = c; }
   void Paint(HDC dc) override;
 
  private:
+  void FitText();
+
   std::wstring caption_;
+  int designedWidth_ = -1;
   HFONT font_ = nullptr;
   COLORREF colour_ = RGB(0, 0, 0);
 };
