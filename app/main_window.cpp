@@ -28,6 +28,7 @@ constexpr wchar_t kSaving[] = L"saving...";
 constexpr wchar_t kFolderIconKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
 constexpr wchar_t kCaptionFace[] = L"ＭＳ Ｐゴシック";
+constexpr wchar_t kCaptionFaceLatin[] = L"MS PGothic";
 constexpr COLORREF kCaptionColour = RGB(128, 128, 128);
 // The skin's cream, for a build without artwork.
 constexpr pg::Colour kPlainSkin = pg::Rgb(255, 251, 240);
@@ -178,8 +179,12 @@ void TForm1::LoadArtwork() {
 
 void TForm1::MakeCaptionFont() {
   LOGFONTW lf{};
-  if (HasFont(kCaptionFace)) {
-    wcsncpy(lf.lfFaceName, kCaptionFace, LF_FACESIZE - 1);
+  // A system that is not Japanese lists the face by its English name.
+  const wchar_t* face = HasFont(kCaptionFace)       ? kCaptionFace
+                        : HasFont(kCaptionFaceLatin) ? kCaptionFaceLatin
+                                                     : nullptr;
+  if (face) {
+    wcsncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
     lf.lfCharSet = SHIFTJIS_CHARSET;
   } else {
     NONCLIENTMETRICSW ncm{};
@@ -278,7 +283,7 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_CONTEXTMENU: {
       POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
-      if (lp == -1) GetCursorPos(&pt);  // from the keyboard
+      if (pt.x == -1 && pt.y == -1) GetCursorPos(&pt);  // from the keyboard
       PopupMenu1.Popup(Handle(), pt);
       return 0;
     }

@@ -92,25 +92,33 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noe
     self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  LRESULT r = 0;
   try {
-    const LRESULT r = self->HandleMessage(msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      self->hwnd_ = nullptr;
-    }
-    return r;
+    r = self->HandleMessage(msg, wp, lp);
   } catch (const std::exception& e) {
     self->ShowException(e.what());
   } catch (...) {
     self->ShowException("unknown error");
   }
-  return 0;
+  // Whatever happened above, the form never outlives its window's pointer.
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+  }
+  return r;
 }
 
 void Form::ShowException(const char* what) noexcept {
+  // A handler that keeps failing (a paint, every pointer move) must not
+  // stack one box on another, nor keep the pointer captured behind it.
+  static bool showing = false;
+  if (showing) return;
+  showing = true;
+  ::ReleaseCapture();
   std::wstring text;
   for (const char* p = what; *p; ++p) text.push_back(static_cast<unsigned char>(*p));
   MessageBoxW(hwnd_, text.c_str(), nullptr, MB_OK | MB_ICONERROR);
+  showing = false;
 }
 
 void Form::PaintBackground(HDC dc, const RECT& client) {

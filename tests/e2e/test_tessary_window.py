@@ -92,6 +92,17 @@ class Chrome(pgtest.WineTestCase):
         self.assertEqual(w.geometry()[:2], (x1, y1))
         unchecked = pgtest.screenshot(menu)
         pgtest.key("Escape")
+        # From the keyboard (Shift+F10) it opens at the pointer too.
+        before = set(self.menu_windows())
+        pgtest.mousemove(w.xid, 120, 120)
+        pgtest.key("shift+F10", xid=w.xid)
+        until = time.monotonic() + 3
+        while not (new := set(self.menu_windows()) - before) and time.monotonic() < until:
+            time.sleep(0.02)
+        self.assertTrue(new, "Shift+F10 opened no menu")
+        mx, my, _, _ = pgtest.geometry(int(new.pop()))
+        self.assertEqual((mx, my), (x1 + 120, y1 + 120))
+        pgtest.key("Escape")
 
         # "stay on top" twice: on with its check mark, then off again.
         self.assertEqual(pgtest.driver("style", "Pairglyph")["topmost"], "0")
