@@ -217,6 +217,12 @@ class Facts:
 def driver(*args: str, timeout: float = DEFAULT_TIMEOUT, check: bool = True) -> Facts:
     """Runs pgdriver SUBCOMMAND ARGS; with check, a non-zero status fails."""
     r = run(exe("DRIVER"), *[str(a) for a in args], timeout=timeout)
+    if r.returncode == 1 and not r.stdout and not r.stderr:
+        # pgdriver names the cause of every failure; status 1 with no output
+        # at all is Wine failing to start it (seen once in a loaded run).
+        # One more try tells the two apart.
+        print("pgdriver %s: no output, status 1; trying once more" % args[0], file=sys.stderr)
+        r = run(exe("DRIVER"), *[str(a) for a in args], timeout=timeout)
     facts = Facts(r.returncode, r.stdout, r.stderr)
     if check and r.returncode != 0:
         raise AssertionError("pgdriver %s: status %d: %s" % (" ".join(map(str, args)),
