@@ -56,8 +56,7 @@ class SpeedButton : public Control {
 };
 
 // Text without a background (an empty caption paints nothing: a strip that
-// only takes the mouse).
-// A transparent text label. It grows wider than its designed width when its
+// only takes the mouse). It grows wider than its designed width when its
 // text needs more room in the font the system gives (a substitute for a
 // missing face can be wider), so no caption is ever cut off.
 class Label : public Control {
