@@ -1,8 +1,8 @@
 """Save through the real save dialog: each file type with its depth, Shift
 for 8 bits under "all types", the folder the dialog opens in, the 8-bit
 fallback, a cancelled dialog, a file that cannot be created and one that
-cannot be replaced. Every saved
-file must show exactly the preview, with the key colour transparent."""
+cannot be replaced. Every saved file must show exactly the preview, with
+the key colour transparent."""
 
 import os
 import time

@@ -54,9 +54,15 @@ class Chrome(pgtest.WineTestCase):
         return [i for i in pgtest.host("xdotool", "search", "--onlyvisible", "--name", "^$",
                                        check=False).split()]
 
-    def open_menu(self, w, at):
+    def open_menu(self, w, at, keyboard=False):
+        """The menu's X window after a right click at `at`, or with the
+        pointer there, after Shift+F10."""
         before = set(self.menu_windows())
-        pgtest.click(w.xid, *at, button=3)
+        if keyboard:
+            pgtest.mousemove(w.xid, *at)
+            pgtest.key("shift+F10", xid=w.xid)
+        else:
+            pgtest.click(w.xid, *at, button=3)
         until = time.monotonic() + 3
         while time.monotonic() < until:
             new = set(self.menu_windows()) - before
@@ -93,15 +99,8 @@ class Chrome(pgtest.WineTestCase):
         unchecked = pgtest.screenshot(menu)
         pgtest.key("Escape")
         # From the keyboard (Shift+F10) it opens at the pointer too.
-        before = set(self.menu_windows())
-        pgtest.mousemove(w.xid, 120, 120)
-        pgtest.key("shift+F10", xid=w.xid)
-        until = time.monotonic() + 3
-        while not (new := set(self.menu_windows()) - before) and time.monotonic() < until:
-            time.sleep(0.02)
-        self.assertTrue(new, "Shift+F10 opened no menu")
-        mx, my, _, _ = pgtest.geometry(int(new.pop()))
-        self.assertEqual((mx, my), (x1 + 120, y1 + 120))
+        menu = self.open_menu(w, (120, 120), keyboard=True)
+        self.assertEqual(pgtest.geometry(menu)[:2], (x1 + 120, y1 + 120))
         pgtest.key("Escape")
 
         # "stay on top" twice: on with its check mark, then off again.
