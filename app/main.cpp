@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&icc);
 
   TForm1 Form1;
@@ -20,9 +20,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   MSG msg{};
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (Form1.Accelerators() && Form1.Handle() &&
-        TranslateAcceleratorW(Form1.Handle(), Form1.Accelerators(), &msg))
-      continue;
+    if (Form1.TranslateShortcut(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

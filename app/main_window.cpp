@@ -14,6 +14,7 @@
 #include "icon_writer.h"
 #include "keysplit.h"
 #include "result.h"
+#include "win/fonts.h"
 #include "win/icon_files.h"
 #include "win/resources.h"
 #include "win/strings.h"
@@ -27,11 +28,7 @@ constexpr wchar_t kLoading[] = L"loading...";
 constexpr wchar_t kSaving[] = L"saving...";
 constexpr wchar_t kFolderIconKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
-constexpr wchar_t kCaptionFace[] = L"ＭＳ Ｐゴシック";
-constexpr wchar_t kCaptionFaceLatin[] = L"MS PGothic";
 constexpr COLORREF kCaptionColour = RGB(128, 128, 128);
-// The skin's cream, for a build without artwork.
-constexpr pg::Colour kPlainSkin = pg::Rgb(255, 251, 240);
 // Where the zoom view lies inside the skin's dark square.
 constexpr int kShapeLeft = 11;
 
@@ -94,21 +91,6 @@ pg::Image BitmapResource(const wchar_t* name) {
   return image ? std::move(*image) : pg::Image{};
 }
 
-int CALLBACK FontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-  *reinterpret_cast<bool*>(found) = true;
-  return 0;
-}
-
-bool HasFont(const wchar_t* face) {
-  LOGFONTW lf{};
-  lf.lfCharSet = DEFAULT_CHARSET;
-  wcsncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
-  bool found = false;
-  pgw::WindowDc screen(nullptr);
-  EnumFontFamiliesExW(screen.get(), &lf, &FontFound, reinterpret_cast<LPARAM>(&found), 0);
-  return found;
-}
-
 }  // namespace
 
 TForm1::TForm1() {
@@ -164,7 +146,7 @@ bool TForm1::CreateWindowHandle() {
 
 void TForm1::LoadArtwork() {
   pg::Image skin = BitmapResource(L"SKIN");
-  if (skin.Empty()) skin = pg::Image(kSkinWidth, kSkinHeight, kPlainSkin);
+  if (skin.Empty()) skin = pg::Image(kSkinWidth, kSkinHeight, layout::SkinCream);
   Image4.SetBounds(0, 0, skin.Width(), skin.Height());
   Image4.SetBitmap(skin);
   const pg::Image glyph = BitmapResource(L"SAVEGLYPH");
@@ -178,23 +160,7 @@ void TForm1::LoadArtwork() {
 }
 
 void TForm1::MakeCaptionFont() {
-  LOGFONTW lf{};
-  // A system that is not Japanese lists the face by its English name.
-  const wchar_t* face = HasFont(kCaptionFace)       ? kCaptionFace
-                        : HasFont(kCaptionFaceLatin) ? kCaptionFaceLatin
-                                                     : nullptr;
-  if (face) {
-    wcsncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
-    lf.lfCharSet = SHIFTJIS_CHARSET;
-  } else {
-    NONCLIENTMETRICSW ncm{};
-    ncm.cbSize = sizeof ncm;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) lf = ncm.lfMessageFont;
-  }
-  lf.lfHeight = 12;  // a 12-pixel cell
-  lf.lfWidth = 0;
-  lf.lfWeight = FW_NORMAL;
-  captionFont_.reset(CreateFontIndirectW(&lf));
+  captionFont_ = pgw::MakeUiFont(12);
   barcaption.SetFont(captionFont_.get());
 }
 
@@ -235,6 +201,11 @@ bool TForm1::FormCreate() {
   Image1.SetCursor(cursors_[2]);
   Image2.SetCursor(cursors_[2]);
   omotebi.SetCursor(cursors_[0]);
+  // 4. Files dropped from the shell arrive as WM_DROPFILES.
+  Dd.SetOwner(Handle());
+  Dd.AcceptFiles();
+  // The picker, hidden until a file is offered in it.
+  Form2.CreateWindowHandle(Handle());
   return true;
 }
 
@@ -288,8 +259,11 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_COMMAND:
-      if (PopupMenu1.Dispatch(LOWORD(wp))) return 0;
+      if (lp == 0 && PopupMenu1.Dispatch(LOWORD(wp))) return 0;
       break;
+    case WM_DROPFILES:
+      WMDropFiles(msg, wp, lp);
+      return 0;
     default:
       break;
   }
@@ -313,6 +287,15 @@ void TForm1::stayontop1Click(pgf::MenuItem& sender) {
   SetWindowPos(Handle(), stayOnTop_ ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   sender.SetChecked(stayOnTop_);
+  // The window is not made anew here, so its registration still holds;
+  // renewing it costs nothing and keeps drops arriving whatever the switch
+  // does on a given system.
+  Dd.AcceptFiles();
+}
+
+bool TForm1::TranslateShortcut(MSG& msg) const noexcept {
+  return Handle() && Accelerators() && GetActiveWindow() == Handle() &&
+         TranslateAcceleratorW(Handle(), Accelerators(), &msg);
 }
 
 // The layer rebuild: clean masks from both slot icons, then the composite
@@ -417,6 +400,15 @@ void TForm1::SpeedButton2Click(Control&) {
   if (WriteIconFile(split_, name)) initialDir_ = pgw::ToWide(pg::FolderOfPath(pgw::ToU16(name)));
 }
 
+// A file that cannot be read or written, in the words of the program's
+// other file errors: the file's name, what failed, and why.
+void TForm1::ShowFileError(const std::wstring& fileName, const wchar_t* failed, pg::Error e) {
+  std::wstring reason = pgw::Widen(pg::ErrorText(e));
+  if (!reason.empty()) reason[0] = static_cast<wchar_t>(towupper(reason[0]));
+  const std::wstring text = L"ﾌｧｲﾙ " + fileName + L" " + failed + L"\n\n" + reason + L".";
+  MessageBoxW(Handle(), text.c_str(), kAppTitle, MB_OK | MB_ICONERROR);
+}
+
 void TForm1::ShowProgress(const wchar_t* caption) {
   bar1.SetProgress(0);
   bar1.SetVisible(true);
@@ -443,9 +435,6 @@ bool TForm1::WriteIconFile(const pg::Icon& icon, const std::wstring& fileName) {
   const pg::Error e = pg::WriteFileReplacing(std::filesystem::path(fileName), file.bytes);
   HideProgress();
   if (e == pg::Error::kOk) return true;
-  std::wstring reason = pgw::Widen(pg::ErrorText(e));
-  if (!reason.empty()) reason[0] = static_cast<wchar_t>(towupper(reason[0]));
-  const std::wstring text = L"ﾌｧｲﾙ " + fileName + L" を作成できません\n\n" + reason + L".";
-  MessageBoxW(Handle(), text.c_str(), kAppTitle, MB_OK | MB_ICONERROR);
+  ShowFileError(fileName, L"を作成できません", e);
   return false;
 }

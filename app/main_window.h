@@ -5,17 +5,22 @@
 // this class only routes the user's input to it and paints what it gives.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "components/drop_file.h"
 #include "form/controls.h"
 #include "form/form.h"
 #include "form/popup_menu.h"
 #include "icon.h"
 #include "layers.h"
+#include "main_window_layout.h"
 #include "palette.h"
+#include "picker/picker_window.h"
+#include "result.h"
 #include "win/handles.h"
 
-class TForm1 : public pgf::Form {
+class TForm1 : public pgf::Form, private PickerHost {
  public:
   TForm1();
 
@@ -26,10 +31,13 @@ class TForm1 : public pgf::Form {
   bool FormCreate();
   void Show();
   HACCEL Accelerators() const noexcept { return PopupMenu1.Accelerators(); }
+  // The menu's shortcuts belong to the main window: they act only while it
+  // is the active window, so keys typed into the picker stay there.
+  bool TranslateShortcut(MSG& msg) const noexcept;
 
   // The window's size when the skin is missing; the skin decides otherwise.
-  static constexpr int kSkinWidth = 256;
-  static constexpr int kSkinHeight = 192;
+  static constexpr int kSkinWidth = layout::Image4.width;
+  static constexpr int kSkinHeight = layout::Image4.height;
 
  protected:
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -52,6 +60,7 @@ class TForm1 : public pgf::Form {
   void omotebiMouseUp(Control& sender, MouseButton button, ShiftState shift, int x, int y);
   void omotebiCaptureLost(Control& sender);
   void stayontop1Click(pgf::MenuItem& sender);
+  void WMDropFiles(UINT msg, WPARAM wp, LPARAM lp);  // drop_routing.cpp
 
   // Shared work of the form.
   void ComposeLayers(pg::Offset upper, pg::Offset lower);
@@ -65,22 +74,36 @@ class TForm1 : public pgf::Form {
   void HideProgress();
   void LoadArtwork();
   void MakeCaptionFont();
+  void ShowFileError(const std::wstring& fileName, const wchar_t* failed, pg::Error e);
+
+  // Getting icons in (drop_routing.cpp).
+  bool LoadIconFile(pg::Slot slot, const std::wstring& fileName);
+  void OpenIconPicker(int slot, const std::wstring& fileName);
+  void OfferInPicker(int slot, const std::wstring& shownName,
+                     std::unique_ptr<pg::IconSource> source);
+  void PutIconInSlot(pg::Slot slot, pg::Icon icon);
+
+  // What the picker does to this window.
+  void PutPickedIcon(int slot, pg::Icon icon) override;
+  void ShowFillProgress(int percent) override;
+  void EndFillProgress() override;
+  void PickerHidden() override;
 
   // Controls, in painting order: later ones paint over earlier ones and
   // get the mouse first.
-  pgf::ImageControl Image4{0, 0, kSkinWidth, kSkinHeight};
-  pgf::SpeedButton SpeedButton1{64, 208, 49, 25, false};
-  pgf::ImageControl omote{205, 57, 32, 32};
-  pgf::ImageControl omotebi{62, 39, 128, 128};
-  pgf::SpeedButton SpeedButton2{183, 169, 65, 15};
-  pgf::Label Label1{24, 2, 209, 17};
-  pgf::SpeedButton SpeedButton3{233, 3, 16, 16};
-  pgf::Gauge bar1{8, 177, 45, 6, false};
-  pgf::Label barcaption{56, 173, 42, 12, false};
-  pgf::SpeedButton SpeedButton4{216, 3, 16, 16};
-  pgf::Shape Shape1{123, 205, 34, 34};
-  pgf::ImageControl Image1{12, 57, 32, 32};
-  pgf::ImageControl Image2{12, 118, 32, 32};
+  pgf::ImageControl Image4{layout::Image4};
+  pgf::SpeedButton SpeedButton1{layout::SpeedButton1, false};
+  pgf::ImageControl omote{layout::omote};
+  pgf::ImageControl omotebi{layout::omotebi};
+  pgf::SpeedButton SpeedButton2{layout::SpeedButton2};
+  pgf::Label Label1{layout::Label1};
+  pgf::SpeedButton SpeedButton3{layout::SpeedButton3};
+  pgf::Gauge bar1{layout::bar1, false};
+  pgf::Label barcaption{layout::barcaption, false};
+  pgf::SpeedButton SpeedButton4{layout::SpeedButton4};
+  pgf::Shape Shape1{layout::Shape1};
+  pgf::ImageControl Image1{layout::Image1};
+  pgf::ImageControl Image2{layout::Image2};
 
   pgf::PopupMenu PopupMenu1;
   pgf::MenuItem mergeicons1{L"merge icons"};
@@ -89,6 +112,9 @@ class TForm1 : public pgf::Form {
   pgf::MenuItem paste1{L"paste Lower", 'B', 2};
   pgf::MenuItem stayontop1{L"stay on top"};
   bool stayOnTop_ = false;
+
+  TDropFile Dd;
+  TForm2 Form2{*this};
 
   // Layer state and the images made for saving.
   pg::LayerModel layers_;

@@ -23,12 +23,17 @@ import os
 import struct
 import sys
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import layout  # noqa: E402  (the main window's one table of places)
+
+LAYOUT = layout.read()
+
 # ---------------------------------------------------------------------------
 # Colours of the skin. The program paints its live controls over the skin in
 # the places listed under LIVE_AREAS, so those stay pure CREAM (or SLATE for
 # the zoom view) and nothing else may be drawn into them.
 
-CREAM = (250, 244, 226)
+CREAM = LAYOUT.colours["SkinCream"]
 CREAM_EDGE = (214, 200, 166)     # soft tan: button plate, box shadows
 ORANGE = (232, 116, 16)          # slot captions, arrow heads
 SLATE = (52, 68, 100)            # the square behind the zoom view
@@ -41,18 +46,18 @@ TITLE_BOTTOM = (46, 60, 92)      # ... to bottom row
 TITLE_TEXT = (252, 246, 228)
 TITLE_TEXT_SHADOW = (24, 30, 48)
 
-SKIN_W, SKIN_H = 256, 192
+SKIN_W, SKIN_H = LAYOUT.controls["Image4"][2:]
 
 # (x, y, w, h) of everything the program draws itself.
-SLOT_UPPER = (12, 57, 32, 32)
-SLOT_LOWER = (12, 118, 32, 32)
-PREVIEW = (205, 57, 32, 32)
-ZOOM_VIEW = (62, 39, 128, 128)
-GAUGE = (8, 177, 45, 6)
-GAUGE_CAPTION = (56, 173, 42, 12)
-SAVE_BUTTON = (183, 169, 65, 15)
-MINIMIZE_BUTTON = (216, 3, 16, 16)
-CLOSE_BUTTON = (233, 3, 16, 16)
+SLOT_UPPER = LAYOUT.controls["Image1"]
+SLOT_LOWER = LAYOUT.controls["Image2"]
+PREVIEW = LAYOUT.controls["omote"]
+ZOOM_VIEW = LAYOUT.controls["omotebi"]
+GAUGE = LAYOUT.controls["bar1"]
+GAUGE_CAPTION = LAYOUT.controls["barcaption"]
+SAVE_BUTTON = LAYOUT.controls["SpeedButton2"]
+MINIMIZE_BUTTON = LAYOUT.controls["SpeedButton4"]
+CLOSE_BUTTON = LAYOUT.controls["SpeedButton3"]
 LIVE_AREAS = [SLOT_UPPER, SLOT_LOWER, PREVIEW, GAUGE, GAUGE_CAPTION,
               SAVE_BUTTON]
 
@@ -390,7 +395,7 @@ LOGO_LEGEND = {
     "r": (240, 128, 24),    # front tile
     "R": (190, 84, 8),      # front tile, shade
     "w": (255, 255, 255),   # glyph highlight
-    "c": (250, 244, 226),   # glyph (skin cream)
+    "c": CREAM,             # glyph (skin cream)
     "v": (160, 112, 140),   # where the two tiles overlap
 }
 

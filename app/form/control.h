@@ -13,6 +13,11 @@ class Form;
 
 enum class MouseButton { kLeft, kRight, kMiddle };
 
+// A control's place in its form's client area.
+struct Place {
+  int left, top, width, height;
+};
+
 // The keys and buttons held with a mouse event.
 struct ShiftState {
   bool shift = false;
@@ -32,6 +37,8 @@ class Control {
 
   Control(int left, int top, int width, int height, bool visible = true) noexcept
       : left_(left), top_(top), width_(width), height_(height), visible_(visible) {}
+  explicit Control(Place p, bool visible = true) noexcept
+      : Control(p.left, p.top, p.width, p.height, visible) {}
   virtual ~Control() = default;
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;

@@ -51,14 +51,36 @@ void SpeedButton::SetGlyph(const pg::Image& glyph) {
   Invalidate();
 }
 
+void SpeedButton::SetCaption(std::wstring caption) {
+  caption_ = std::move(caption);
+  Invalidate();
+}
+
+void SpeedButton::SetFont(HFONT font) {
+  font_ = font;
+  Invalidate();
+}
+
 void SpeedButton::Paint(HDC dc) {
   RECT r = Bounds();
   if (down_)
     DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
   else if (hover_)
     DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
-  if (glyph_.Empty()) return;
   const int shift = down_ ? 1 : 0;
+  if (glyph_.Empty()) {
+    if (caption_.empty()) return;
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColour = SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    HGDIOBJ oldFont = font_ ? SelectObject(dc, font_) : nullptr;
+    OffsetRect(&r, shift, shift);
+    DrawTextW(dc, caption_.c_str(), static_cast<int>(caption_.size()), &r,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    if (oldFont) SelectObject(dc, oldFont);
+    SetTextColor(dc, oldColour);
+    SetBkMode(dc, oldMode);
+    return;
+  }
   const int gx = Left() + (Width() - glyph_.Width()) / 2 + shift;
   const int gy = Top() + (Height() - glyph_.Height()) / 2 + shift;
   pgw::unique_hdc mem(CreateCompatibleDC(dc));

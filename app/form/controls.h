@@ -30,14 +30,18 @@ class ImageControl : public Control {
 };
 
 // A flat speed button: no face while idle, a thin raised edge under the
-// pointer, a sunken edge while pressed with the glyph shifted by one pixel.
-// The glyph's bottom-left pixel colour is transparent. Click runs on the
-// release of the left button over the button.
+// pointer, a sunken edge while pressed with the glyph (or caption) shifted
+// by one pixel. The glyph's bottom-left pixel colour is transparent. Click
+// runs on the release of the left button over the button.
 class SpeedButton : public Control {
  public:
   using Control::Control;
 
   void SetGlyph(const pg::Image& glyph);
+  // A caption, centred, for a button without a glyph.
+  void SetCaption(std::wstring caption);
+  const std::wstring& Caption() const noexcept { return caption_; }
+  void SetFont(HFONT font);  // not owned
   void Paint(HDC dc) override;
 
   void MouseDown(MouseButton button, ShiftState shift, int x, int y) override;
@@ -50,6 +54,8 @@ class SpeedButton : public Control {
  private:
   pgw::Dib glyph_;
   pg::Colour glyphKey_ = 0;
+  std::wstring caption_;
+  HFONT font_ = nullptr;
   bool hover_ = false;
   bool dragging_ = false;  // the left button went down on the button
   bool down_ = false;      // drawn pressed

@@ -2,7 +2,10 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <exception>
+
+#include "form/child_window.h"
 
 namespace pgf {
 
@@ -18,6 +21,19 @@ ShiftState ShiftFromWParam(WPARAM wp, bool doubleClick) noexcept {
   return s;
 }
 
+bool ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return true;
+}
+
 Form::~Form() {
   if (hwnd_) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
@@ -26,7 +42,8 @@ Form::~Form() {
 }
 
 bool Form::CreateHandle(const wchar_t* className, const std::wstring& caption, HICON icon,
-                        DWORD style, DWORD exStyle, int x, int y, int width, int height) {
+                        DWORD style, DWORD exStyle, int x, int y, int width, int height,
+                        HWND owner) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
@@ -43,7 +60,7 @@ bool Form::CreateHandle(const wchar_t* className, const std::wstring& caption, H
     if (!RegisterClassExW(&wc)) return false;
   }
   // The window procedure stores `this` at WM_NCCREATE.
-  CreateWindowExW(exStyle, className, caption.c_str(), style, x, y, width, height, nullptr,
+  CreateWindowExW(exStyle, className, caption.c_str(), style, x, y, width, height, owner,
                   nullptr, instance, this);
   return hwnd_ != nullptr;
 }
@@ -51,6 +68,25 @@ bool Form::CreateHandle(const wchar_t* className, const std::wstring& caption, H
 void Form::AddControl(Control& c) {
   c.form_ = this;
   controls_.push_back(&c);
+}
+
+void Form::AddChild(ChildWindow& child) { children_.push_back(&child); }
+
+void Form::RemoveChild(ChildWindow& child) noexcept {
+  children_.erase(std::remove(children_.begin(), children_.end(), &child), children_.end());
+  if (focusChild_ == &child) focusChild_ = nullptr;
+}
+
+void Form::SetFocusChild(ChildWindow* child) noexcept {
+  focusChild_ = child;
+  if (child && child->Handle() && GetActiveWindow() == hwnd_) SetFocus(child->Handle());
+}
+
+ChildWindow* Form::ChildOf(HWND hwnd) const noexcept {
+  if (!hwnd) return nullptr;
+  for (ChildWindow* c : children_)
+    if (c->Handle() == hwnd) return c;
+  return nullptr;
 }
 
 void Form::InvalidateRect(const RECT& r) noexcept {
@@ -235,6 +271,23 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         lost->CaptureLost();
       }
       return 0;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lp);
+      if (ChildWindow* c = header ? ChildOf(header->hwndFrom) : nullptr) return c->Notify(*header);
+      break;
+    }
+    case WM_COMMAND:
+      if (ChildWindow* c = ChildOf(reinterpret_cast<HWND>(lp))) {
+        c->Command(HIWORD(wp));
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+      if (focusChild_ && focusChild_->Handle()) {
+        SetFocus(focusChild_->Handle());
+        return 0;
+      }
+      break;
     case WM_SETCURSOR:
       if (reinterpret_cast<HWND>(wp) == hwnd_ && LOWORD(lp) == HTCLIENT && SetCursorMessage())
         return TRUE;

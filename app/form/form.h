@@ -12,6 +12,8 @@
 
 namespace pgf {
 
+class ChildWindow;
+
 class Form {
  public:
   Form() = default;
@@ -22,11 +24,20 @@ class Form {
   HWND Handle() const noexcept { return hwnd_; }
 
   // Creates the (hidden) window. `style` and `exStyle` as CreateWindowExW.
+  // An `owner` keeps the window above it and hides it with it.
   bool CreateHandle(const wchar_t* className, const std::wstring& caption, HICON icon,
-                    DWORD style, DWORD exStyle, int x, int y, int width, int height);
+                    DWORD style, DWORD exStyle, int x, int y, int width, int height,
+                    HWND owner = nullptr);
 
   // Adds a control on top of all earlier ones.
   void AddControl(Control& c);
+
+  // Child windows register themselves when they are created (ChildWindow::
+  // Create); their notifications are routed to them from then on.
+  void AddChild(ChildWindow& child);
+  void RemoveChild(ChildWindow& child) noexcept;
+  // The child that gets the keyboard focus whenever the form does.
+  void SetFocusChild(ChildWindow* child) noexcept;
 
   void InvalidateRect(const RECT& r) noexcept;
   // Paints pending invalid areas now.
@@ -50,6 +61,7 @@ class Form {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+  ChildWindow* ChildOf(HWND hwnd) const noexcept;
   void Paint();
   void MouseButtonMessage(MouseButton button, bool down, bool dbl, WPARAM wp, LPARAM lp);
   void MouseMoveMessage(WPARAM wp, LPARAM lp);
@@ -58,6 +70,8 @@ class Form {
 
   HWND hwnd_ = nullptr;
   std::vector<Control*> controls_;
+  std::vector<ChildWindow*> children_;
+  ChildWindow* focusChild_ = nullptr;
   Control* capture_ = nullptr;
   Control* hover_ = nullptr;
   bool trackingLeave_ = false;
@@ -65,5 +79,10 @@ class Form {
 };
 
 ShiftState ShiftFromWParam(WPARAM wp, bool doubleClick = false) noexcept;
+
+// Handles every pending message of this thread, so windows keep painting
+// and answering during a long loop. False when the program is ending (the
+// quit message is left in the queue for the main loop).
+bool ProcessMessages();
 
 }  // namespace pgf

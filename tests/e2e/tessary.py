@@ -5,23 +5,32 @@ from __future__ import annotations
 
 import os
 import struct
+import sys
 import time
 
 import pgtest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir,
+                                os.pardir, "resources"))
+import layout  # noqa: E402  (the main window's one table of places)
+
+_L = layout.read()
+
 TITLE = "^Pairglyph$"
-SIZE = (256, 192)
+SIZE = tuple(_L.controls["Image4"][2:])
 SCREEN = (1280, 1024)  # pg_wine_start's display
 
 # Client rectangles (x, y, w, h).
-ZOOM = (62, 39, 128, 128)
-PREVIEW = (205, 57, 32, 32)
-UPPER = (12, 57, 32, 32)
-LOWER = (12, 118, 32, 32)
-SAVE_BUTTON = (183, 169, 65, 15)
-CLOSE_BUTTON = (233, 3, 16, 16)
-TITLE_STRIP = (24, 2, 209, 17)
-GAUGE = (8, 177, 45, 6)
+ZOOM = _L.controls["omotebi"]
+PREVIEW = _L.controls["omote"]
+UPPER = _L.controls["Image1"]
+LOWER = _L.controls["Image2"]
+SAVE_BUTTON = _L.controls["SpeedButton2"]
+CLOSE_BUTTON = _L.controls["SpeedButton3"]
+MINIMIZE_BUTTON = _L.controls["SpeedButton4"]
+TITLE_STRIP = _L.controls["Label1"]
+GAUGE = _L.controls["bar1"]
+SKIN_CREAM = _L.colours["SkinCream"]
 
 KEY = (64, 96, 128)  # the composite's background, transparent when saved
 ICON_SIZES = {8: 2238, 24: 3262}  # bytes of a saved icon file by depth

@@ -14,14 +14,20 @@ import xml.etree.ElementTree as ET
 GENERATOR = None
 OUT = None
 
-CREAM = (250, 244, 226)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir,
+                                os.pardir, "resources"))
+import layout  # noqa: E402  (the main window's one table of places)
+
+LAYOUT = layout.read()
+CREAM = LAYOUT.colours["SkinCream"]
 # (x, y, w, h) painted by the program: they must be one colour in the skin.
 PLAIN_CREAM = {
-    "upper slot": (12, 57, 32, 32), "lower slot": (12, 118, 32, 32),
-    "preview": (205, 57, 32, 32), "gauge": (8, 177, 45, 6),
-    "gauge caption": (56, 173, 42, 12), "save button": (183, 169, 65, 15),
+    "upper slot": LAYOUT.controls["Image1"], "lower slot": LAYOUT.controls["Image2"],
+    "preview": LAYOUT.controls["omote"], "gauge": LAYOUT.controls["bar1"],
+    "gauge caption": LAYOUT.controls["barcaption"],
+    "save button": LAYOUT.controls["SpeedButton2"],
 }
-ZOOM_VIEW = (62, 39, 128, 128)
+ZOOM_VIEW = LAYOUT.controls["omotebi"]
 
 
 def read(name):

@@ -531,6 +531,92 @@ int CmdListCount(const Args& a) {
   return kOk;
 }
 
+// Reads a block of another process's memory through a remote buffer:
+// list-view messages carry pointers, which are only valid in the process
+// that owns the list.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HWND owner, size_t size) : size_(size) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(owner, &pid);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process_)
+      remote_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+  ~RemoteBuffer() {
+    if (remote_) VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+  explicit operator bool() const { return remote_ != nullptr; }
+  char* get() const { return static_cast<char*>(remote_); }
+  bool Write(size_t at, const void* data, size_t n) const {
+    return at + n <= size_ && WriteProcessMemory(process_, get() + at, data, n, nullptr);
+  }
+  bool Read(size_t at, void* data, size_t n) const {
+    return at + n <= size_ && ReadProcessMemory(process_, get() + at, data, n, nullptr);
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  void* remote_ = nullptr;
+  size_t size_;
+};
+
+// Every item of the (first) list view: "item INDEX SELECTED X Y W H TEXT",
+// the item's icon-and-label rectangle in screen coordinates.
+int CmdListItems(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  HWND list = ClassName(h) == WC_LISTVIEWW ? h : FirstDescendant(h, WC_LISTVIEWW);
+  if (!list) return Fail(L"no list view in " + a[0]);
+  constexpr size_t kText = 1024;
+  RemoteBuffer buf(list, sizeof(LVITEMW) + kText * sizeof(wchar_t));
+  if (!buf) return Fail(L"cannot reach the list's process");
+  const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  Fact(L"count", std::to_wstring(count));
+  for (int i = 0; i < count; ++i) {
+    LVITEMW item{};
+    item.cchTextMax = kText;
+    item.pszText = reinterpret_cast<wchar_t*>(buf.get() + sizeof(LVITEMW));
+    buf.Write(0, &item, sizeof item);
+    const auto n = static_cast<size_t>(
+        SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(buf.get())));
+    std::wstring text(std::min(n, kText - 1), L'\0');
+    buf.Read(sizeof(LVITEMW), text.data(), text.size() * sizeof(wchar_t));
+    RECT r{};
+    r.left = LVIR_BOUNDS;
+    buf.Write(0, &r, sizeof r);
+    SendMessageW(list, LVM_GETITEMRECT, i, reinterpret_cast<LPARAM>(buf.get()));
+    buf.Read(0, &r, sizeof r);
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    const bool selected =
+        (SendMessageW(list, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+    Fact(L"item", std::to_wstring(i) + L" " + (selected ? L"1 " : L"0 ") +
+                      std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " +
+                      std::to_wstring(r.right - r.left) + L" " +
+                      std::to_wstring(r.bottom - r.top) + L" " + text);
+  }
+  return kOk;
+}
+
+// The active and the focused window of the target's thread, with classes.
+int CmdFocus(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &info))
+    return Fail(L"GetGUIThreadInfo failed");
+  Fact(L"active", Hex(reinterpret_cast<uintptr_t>(info.hwndActive)));
+  Fact(L"focus", Hex(reinterpret_cast<uintptr_t>(info.hwndFocus)));
+  Fact(L"focus-class", info.hwndFocus ? ClassName(info.hwndFocus) : L"");
+  return kOk;
+}
+
 int CmdDepth(const Args&) {
   HDC dc = GetDC(nullptr);
   const int bits = GetDeviceCaps(dc, BITSPIXEL);
@@ -807,6 +893,8 @@ const Command kCommands[] = {
     {L"post", 4, L"TARGET MSG WPARAM LPARAM", CmdPost},
     {L"post-command", 2, L"TARGET ID   WM_COMMAND", CmdPostCommand},
     {L"list-count", 1, L"TARGET   items of the (first) list view", CmdListCount},
+    {L"list-items", 1, L"TARGET   each item: index, selected, screen rect, text", CmdListItems},
+    {L"focus", 1, L"TARGET   active and focused window of the target's thread", CmdFocus},
     {L"hold", 2, L"FILE MS   opens FILE unshared and keeps it open", CmdHold},
     {L"depth", 0, L"   GetDeviceCaps(BITSPIXEL) of the screen", CmdDepth},
     {L"drop", 4, L"TARGET X Y FILE...   WM_DROPFILES at client point X,Y", CmdDrop},

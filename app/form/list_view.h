@@ -1,0 +1,62 @@
+// The system's list view in icon mode, hosted on a form: items with a
+// caption and an image from the view's image list, single selection,
+// captions the user may edit in place. The form hears of double clicks,
+// Enter and Esc through handlers.
+#pragma once
+
+#include "win/handles.h"  // windows.h before commctrl.h
+
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+
+#include "form/child_window.h"
+#include "icon.h"
+
+namespace pgf {
+
+// An image list of icons of one size; owns its handle.
+class ImageList {
+ public:
+  ImageList() = default;
+  ~ImageList() { Reset(); }
+  ImageList(const ImageList&) = delete;
+  ImageList& operator=(const ImageList&) = delete;
+
+  // Creates the list for images of size x size pixels, emptying it.
+  bool Create(int size);
+  void Clear() noexcept;
+  // Appends a copy of an icon of the list's size; the new image's index,
+  // -1 when it could not be added.
+  int Add(const pg::Icon& icon) noexcept;
+  HIMAGELIST Handle() const noexcept { return list_; }
+
+ private:
+  void Reset() noexcept;
+  HIMAGELIST list_ = nullptr;
+};
+
+class ListView : public ChildWindow {
+ public:
+  // Creates the view at `place` on the form, in icon mode.
+  bool Create(Form& form, Place place, int id);
+
+  void SetLargeImages(const ImageList& images) noexcept;
+  void Clear() noexcept;
+  // Appends an item; its index.
+  int AddItem(const std::wstring& caption, int imageIndex);
+  int Count() const noexcept;
+  // The selected item's index, -1 when none is selected.
+  int Selected() const noexcept;
+  void Select(int index) noexcept;
+  std::wstring Caption(int index) const;
+
+  std::function<void(ListView&)> OnDblClick;
+  std::function<void(ListView&)> OnReturn;  // Enter, outside caption editing
+  std::function<void(ListView&)> OnEscape;  // Esc, outside caption editing
+
+  LRESULT Notify(const NMHDR& header) override;
+};
+
+}  // namespace pgf

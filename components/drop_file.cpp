@@ -1,0 +1,31 @@
+#include "components/drop_file.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include <vector>
+
+#include "icon_intake.h"
+#include "win/strings.h"
+
+bool TDropFile::AcceptFiles() noexcept {
+  DragAcceptFiles(owner_, TRUE);
+  return true;
+}
+
+bool TDropFile::ReadDrop(UINT, WPARAM wp, LPARAM) {
+  const auto drop = reinterpret_cast<HDROP>(wp);
+  // Asked for its length first, the name is never cut: a cut name would
+  // name another file, or none.
+  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  std::vector<wchar_t> name(static_cast<std::size_t>(length) + 1, L'\0');
+  const UINT got = DragQueryFileW(drop, 0, name.data(), length + 1);
+  POINT point{};
+  DragQueryPoint(drop, &point);
+  FileName.assign(name.data(), std::min(got, length));
+  FileExt = pgw::ToWide(pg::ExtensionOfPath(pgw::ToU16(FileName)));
+  DropPoint = point;
+  DragFinish(drop);
+  return true;
+}
