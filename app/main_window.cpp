@@ -204,8 +204,10 @@ bool TForm1::FormCreate() {
   // 4. Files dropped from the shell arrive as WM_DROPFILES.
   Dd.SetOwner(Handle());
   Dd.AcceptFiles();
-  // The picker, hidden until a file is offered in it.
-  Form2.CreateWindowHandle(Handle());
+  // The picker, hidden until a file is offered in it. Not owned by this
+  // window: an owner of a topmost window cannot itself be made topmost
+  // under Wine, which would break "stay on top".
+  Form2.CreateWindowHandle(nullptr);
   return true;
 }
 

@@ -199,3 +199,122 @@ def read_saved_icon(path: str):
                 out.append((r, g, b))
         rows.append(out)
     return bpp, rows, len(data)
+
+
+# ---- getting icons in ----------------------------------------------------------------
+
+PICKER_CLASS = "TessaryIconPicker"
+PICKER_CLIENT = (268, 194)
+PICKER_BUTTONS = {"cancel": (24, 172, 73, 20), "as small icon": (104, 172, 73, 20),
+                  "select": (184, 172, 73, 20)}
+
+
+def drop(x: int, y: int, *paths: str) -> None:
+    """Files dropped on the main window at client point x, y, delivered as
+    the shell delivers them (Windows paths given as they are)."""
+    names = [p if p[1:2] == ":" or p.startswith("\\\\") else pgtest.win_path(p) for p in paths]
+    pgtest.driver("drop", "Pairglyph", x, y, *names)
+
+
+class Picker:
+    """The picker window as pgdriver sees it."""
+
+    def __init__(self, hwnd: str, visible: bool, title: str):
+        self.hwnd, self.visible, self.title = hwnd, visible, title
+
+    def items(self) -> list[tuple[str, bool, tuple[int, int, int, int], tuple]]:
+        """(caption, selected, screen rect, label's screen rect) of every item."""
+        out = []
+        for line in pgtest.driver("list-items", self.hwnd).all("item"):
+            _, sel, *rects, text = line.split(" ", 10)
+            r = [int(v) for v in rects]
+            out.append((text, sel == "1", tuple(r[:4]), tuple(r[4:])))
+        return out
+
+    def client(self) -> tuple[int, int, int, int]:
+        x0, y0, x1, y1 = (int(v) for v in pgtest.driver("rect", self.hwnd)["client"].split())
+        return x0, y0, x1 - x0, y1 - y0
+
+    def window_rect(self) -> tuple[int, int, int, int]:
+        x0, y0, x1, y1 = (int(v) for v in pgtest.driver("rect", self.hwnd)["window"].split())
+        return x0, y0, x1 - x0, y1 - y0
+
+    def click_item(self, index: int, double: bool = False) -> None:
+        x, y, w, h = self.items()[index][2]
+        pgtest.host("xdotool", "mousemove", str(x + w // 2), str(y + h // 3), "click",
+                    *(["--repeat", "2", "--delay", "80"] if double else []), "1")
+
+    def edit_caption(self, index: int, text: str) -> None:
+        """Renames an item as a user does: a click on its label, a second
+        slow one to start editing (unless the item was chosen already, when
+        one click does), the new text, Enter."""
+        x, y, w, h = self.items()[index][3]
+        pgtest.host("xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
+        time.sleep(0.8)  # longer than a double click
+        if pgtest.driver("focus", self.hwnd)["focus-class"] != "Edit":
+            pgtest.host("xdotool", "click", "1")
+        until = time.monotonic() + 3
+        while pgtest.driver("focus", self.hwnd)["focus-class"] != "Edit":
+            if time.monotonic() >= until:
+                raise AssertionError("the caption editor did not open")
+            time.sleep(0.1)
+        pgtest.type_text(text)  # the old caption is selected: typing replaces it
+        pgtest.key("Return")
+        time.sleep(0.2)
+
+    def press(self, button: str) -> None:
+        cx, cy, _, _ = self.client()
+        x, y, w, h = PICKER_BUTTONS[button]
+        pgtest.host("xdotool", "mousemove", str(cx + x + w // 2), str(cy + y + h // 2))
+        time.sleep(0.05)
+        pgtest.host("xdotool", "click", "1")
+
+
+def picker() -> Picker:
+    for line in pgtest.driver("windows").all("window"):
+        hwnd, shown, _pid, cls, *title = line.split(" ", 4)
+        if cls == PICKER_CLASS:
+            return Picker(hwnd, shown == "visible", title[0] if title else "")
+    raise AssertionError("Tessary has no picker window")
+
+
+def wait_picker(visible: bool = True, timeout: float = 5.0) -> Picker:
+    until = time.monotonic() + timeout
+    while True:
+        p = picker()
+        if p.visible == visible:
+            return p
+        if time.monotonic() >= until:
+            raise AssertionError("the picker is %s after %.1f s" % (
+                "visible" if p.visible else "hidden", timeout))
+        time.sleep(0.05)
+
+
+def pac_file(rgb: tuple[int, int, int], header: bytes = b"\0" * 904) -> bytes:
+    """A packed bitmap: 904 bytes, a 16x16 24-bit colour image in one colour,
+    and a 1-bit mask whose left half is white (transparent)."""
+    r, g, b = rgb
+    pixels = (bytes([b, g, r]) * 16) * 16
+    colour = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54) + struct.pack(
+        "<IiiHHIIiiII", 40, 16, 16, 1, 24, 0, len(pixels), 0, 0, 0, 0) + pixels
+    rows = bytes([0xFF, 0x00, 0, 0]) * 16  # left eight pixels set: white
+    table = bytes([0, 0, 0, 0, 255, 255, 255, 0])
+    mask = struct.pack("<2sIHHI", b"BM", 62 + len(rows), 0, 0, 62) + struct.pack(
+        "<IiiHHIIiiII", 40, 16, 16, 1, 1, 0, len(rows), 0, 0, 2, 0) + table + rows
+    return header + colour + mask
+
+
+def toggle_stay_on_top(w: Window) -> None:
+    """The menu's last item, "stay on top", chosen from the keyboard."""
+    before = set(pgtest.host("xdotool", "search", "--onlyvisible", "--name", "^$",
+                             check=False).split())
+    pgtest.click(w.xid, 120, 120, button=3)
+    until = time.monotonic() + 3
+    while time.monotonic() < until:
+        now = set(pgtest.host("xdotool", "search", "--onlyvisible", "--name", "^$",
+                              check=False).split())
+        if now - before:
+            break
+        time.sleep(0.02)
+    pgtest.key("Up", "Return")
+    time.sleep(0.2)

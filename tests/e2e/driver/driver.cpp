@@ -400,12 +400,14 @@ int CmdXid(const Args& a) {
 int CmdWaitWindow(const Args& a) {
   DWORD timeout = 0;
   if (!ParseTimeout(a[1], timeout)) return Fail(L"bad timeout " + a[1], kUsage);
+  const ULONGLONG start = GetTickCount64();
   HWND h = WaitFor(timeout, [&]() -> HWND {
     HWND w = FindTarget(a[0]);
     return w && IsWindowVisible(w) ? w : nullptr;
   });
   if (!h) return Fail(L"no visible window " + a[0], kTimedOut);
   Fact(L"hwnd", HwndText(h));
+  Fact(L"waited-ms", std::to_wstring(GetTickCount64() - start));
   return kOk;
 }
 
@@ -564,8 +566,9 @@ class RemoteBuffer {
   size_t size_;
 };
 
-// Every item of the (first) list view: "item INDEX SELECTED X Y W H TEXT",
-// the item's icon-and-label rectangle in screen coordinates.
+// Every item of the (first) list view: "item INDEX SELECTED X Y W H LX LY
+// LW LH TEXT", the item's whole rectangle and its label's, in screen
+// coordinates.
 int CmdListItems(const Args& a) {
   int status = kOk;
   HWND h = TargetOrFail(a, status);
@@ -592,12 +595,21 @@ int CmdListItems(const Args& a) {
     SendMessageW(list, LVM_GETITEMRECT, i, reinterpret_cast<LPARAM>(buf.get()));
     buf.Read(0, &r, sizeof r);
     MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    RECT label{};
+    label.left = LVIR_LABEL;
+    buf.Write(0, &label, sizeof label);
+    SendMessageW(list, LVM_GETITEMRECT, i, reinterpret_cast<LPARAM>(buf.get()));
+    buf.Read(0, &label, sizeof label);
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&label), 2);
     const bool selected =
         (SendMessageW(list, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED) != 0;
     Fact(L"item", std::to_wstring(i) + L" " + (selected ? L"1 " : L"0 ") +
                       std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " +
                       std::to_wstring(r.right - r.left) + L" " +
-                      std::to_wstring(r.bottom - r.top) + L" " + text);
+                      std::to_wstring(r.bottom - r.top) + L" " + std::to_wstring(label.left) +
+                      L" " + std::to_wstring(label.top) + L" " +
+                      std::to_wstring(label.right - label.left) + L" " +
+                      std::to_wstring(label.bottom - label.top) + L" " + text);
   }
   return kOk;
 }
@@ -893,7 +905,7 @@ const Command kCommands[] = {
     {L"post", 4, L"TARGET MSG WPARAM LPARAM", CmdPost},
     {L"post-command", 2, L"TARGET ID   WM_COMMAND", CmdPostCommand},
     {L"list-count", 1, L"TARGET   items of the (first) list view", CmdListCount},
-    {L"list-items", 1, L"TARGET   each item: index, selected, screen rect, text", CmdListItems},
+    {L"list-items", 1, L"TARGET   each item: index, selected, screen rects (item, label), text", CmdListItems},
     {L"focus", 1, L"TARGET   active and focused window of the target's thread", CmdFocus},
     {L"hold", 2, L"FILE MS   opens FILE unshared and keeps it open", CmdHold},
     {L"depth", 0, L"   GetDeviceCaps(BITSPIXEL) of the screen", CmdDepth},
