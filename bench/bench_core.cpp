@@ -1,11 +1,14 @@
 // Figures for the paths that run while the user works: one layer rebuild
-// (a slot icon changes), one composition (every pointer move of a drag) and
-// one icon write to memory (Save).
+// (a slot icon changes), one composition (every pointer move of a drag), one
+// icon write to memory (Save), one merge, and a paste of a clipboard picture
+// from its DIB bytes to the slot's icon (the user waits for both).
 #include <benchmark/benchmark.h>
 
+#include "clipboard_image.h"
 #include "icon_writer.h"
 #include "keysplit.h"
 #include "layers.h"
+#include "merge.h"
 
 namespace {
 
@@ -62,5 +65,32 @@ void BM_WriteIconFile(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_WriteIconFile)->Arg(8)->Arg(24);
+
+void BM_MergeIcons(benchmark::State& state) {
+  pg::PaletteTable table;
+  for (auto _ : state) {
+    state.PauseTiming();
+    pg::LayerModel model = FilledModel();
+    model.Rebuild();
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(pg::MergeIcons(model, table));
+  }
+}
+BENCHMARK(BM_MergeIcons);
+
+// A screen-sized picture pasted: width x height, 24 bits.
+void BM_PasteDib(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  pg::Image picture(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      picture.SetPixel(x, y, pg::Rgb(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 90));
+  const std::vector<std::uint8_t> dib = pg::ClipboardDib(picture);
+  for (auto _ : state) {
+    auto decoded = pg::ReadClipboardDib(dib);
+    benchmark::DoNotOptimize(pg::PastedIcon(*decoded).colour.Pixels().data());
+  }
+}
+BENCHMARK(BM_PasteDib)->Args({640, 480})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -83,5 +83,23 @@ int main(int argc, char** argv) {
   several.push_back({MakeIconDib(24, 24, 8, [](int x, int y) { return Index(x, y, 256); }, Holes), 24, 24, 8});
   several.push_back({MakeIconDib(12, 40, 24, Rgb24, Holes), 12, 40, 24});
   Write(root / "ico" / "several.ico", MakeIcoFile(several));
+
+  // Clipboard blocks: packed DIBs as CF_DIB and CF_DIBV5 carry them (one
+  // with its masks repeated after a V5 header, one rounded up with slack)
+  // and a "PNG" stream with alpha.
+  fs::create_directories(root / "clipboard");
+  Write(root / "clipboard" / "dib8",
+        MakeDib(DibHeader{.width = w, .height = h, .bitCount = 8, .clrUsed = 5}, TestPalette(5),
+                PackRows(w, h, 8, [](int x, int y) { return Index(x, y, 5); })));
+  ByteVec slack = MakeDib(DibHeader{.width = w, .height = h, .bitCount = 32}, {},
+                          PackRows(w, h, 32, [](int x, int y) { return Rgb24(x, y) | (x % 2 ? 0xFF000000u : 0u); }));
+  slack.resize(slack.size() + 12, 0);
+  Write(root / "clipboard" / "dib32alpha", slack);
+  const DibHeader v5{.size = 124, .width = w, .height = -h, .bitCount = 32, .compression = 3,
+                     .masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}};
+  Write(root / "clipboard" / "dibv5masks",
+        MakeDib(v5, {}, PackRows(w, h, 32, [](int x, int y) { return Rgb24(x, y) | 0x80000000u; }, true),
+                {0x00FF0000, 0x0000FF00, 0x000000FF}));
+  Write(root / "clipboard" / "png", png);
   return 0;
 }

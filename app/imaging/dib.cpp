@@ -97,7 +97,7 @@ Result<Pixels> DecodeUncompressed(const Layout& l, Bytes data) {
   out.consumed = need;
   const bool packed = l.bitCount == 16 || l.bitCount == 32;
   const Channel red(l.masks[0]), green(l.masks[1]), blue(l.masks[2]), alpha(l.masks[3]);
-  const bool withAlpha = l.kind == Kind::kIcon && l.bitCount == 32 && alpha.Present();
+  const bool withAlpha = l.wantAlpha && l.bitCount == 32 && alpha.Present();
   if (withAlpha) out.alpha.assign(static_cast<std::size_t>(l.width) * static_cast<std::size_t>(l.rows), 0);
   const std::size_t paletteSize = l.palette.size();
   for (int r = 0; r < l.rows; ++r) {
@@ -198,6 +198,7 @@ Result<Layout> ParseLayout(Bytes dib, Kind kind, std::optional<std::uint64_t> pi
   ByteReader r(dib);
   Layout l;
   l.kind = kind;
+  l.wantAlpha = kind == Kind::kIcon;
   l.headerSize = r.U32();
   if (r.Failed()) return Error::kTruncated;
   if (!KnownHeaderSize(l.headerSize))

@@ -48,6 +48,10 @@ struct Layout {
   std::size_t tableEnd = 0;
   // Bytes of one uncompressed row, padded to 32 bits.
   std::uint64_t stride = 0;
+  // Whether DecodePixels reports the alpha channel of 32-bit rows: always
+  // for icons; for a bitmap only when the caller asks (a file's fourth byte
+  // is no alpha, a clipboard bitmap's may be).
+  bool wantAlpha = false;
 };
 
 // Reads and checks the header, masks and colour table at the start of
@@ -60,8 +64,9 @@ Result<Layout> ParseLayout(Bytes dib, Kind kind,
 
 struct Pixels {
   Image image;
-  // Alpha per pixel, row-major, top row first; only for 32 bits with an
-  // alpha channel (BI_RGB's fourth byte or an alpha mask), else empty.
+  // Alpha per pixel, row-major, top row first; only when the layout wants
+  // it and has 32 bits with an alpha channel (BI_RGB's fourth byte or an
+  // alpha mask), else empty.
   std::vector<std::uint8_t> alpha;
   // How many bytes of the pixel data the rows took (uncompressed only).
   std::uint64_t consumed = 0;

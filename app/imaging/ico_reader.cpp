@@ -28,22 +28,6 @@
 namespace pg {
 namespace {
 
-constexpr int kOpaqueAlpha = 128;  // alpha at or above this is opaque
-
-// Pixels are opaque where alpha >= 128; elsewhere the mask is white and the
-// colour black, so that the pixel leaves what lies beneath unchanged.
-void ApplyAlpha(Icon& icon, const std::vector<std::uint8_t>& alpha) {
-  const int w = icon.Width();
-  for (int y = 0; y < icon.Height(); ++y)
-    for (int x = 0; x < w; ++x) {
-      const bool opaque =
-          alpha[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] >=
-          kOpaqueAlpha;
-      icon.mask.SetPixel(x, y, opaque ? kBlack : kWhite);
-      if (!opaque) icon.colour.SetPixel(x, y, kBlack);
-    }
-}
-
 Result<IconImage> DecodePngIcon(Bytes data, std::uint64_t pixelBudget) {
   auto rgba = png::Decode(data, kMaxIconDimension, pixelBudget);
   if (!rgba) return rgba.error();
@@ -119,6 +103,20 @@ const IconImage* Pick(const std::vector<IconImage>& images, Pred candidate, Bett
 }
 
 }  // namespace
+
+void ApplyAlpha(Icon& icon, std::span<const std::uint8_t> alpha) {
+  const int w = icon.Width();
+  assert(alpha.size() == static_cast<std::size_t>(w) * static_cast<std::size_t>(icon.Height()) &&
+         "one alpha value per pixel");
+  for (int y = 0; y < icon.Height(); ++y)
+    for (int x = 0; x < w; ++x) {
+      const bool opaque =
+          alpha[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] >=
+          kOpaqueAlpha;
+      icon.mask.SetPixel(x, y, opaque ? kBlack : kWhite);
+      if (!opaque) icon.colour.SetPixel(x, y, kBlack);
+    }
+}
 
 Result<IconImage> DecodeIconImage(Bytes data) { return Decode(data, kMaxIconPixelsPerFile); }
 

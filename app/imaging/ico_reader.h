@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "byte_reader.h"
@@ -27,6 +28,13 @@ inline constexpr int kMaxIconDimension = 4096;      // width or height of one im
 // Decoded pixels of all images of one file together (each pixel costs a
 // colour and a mask pixel): one 4096 x 4096 image, or many ordinary ones.
 inline constexpr std::uint64_t kMaxIconPixelsPerFile = std::uint64_t{1} << 24;
+
+// The transparency rule of 32-bit images with alpha: a pixel is opaque where
+// its alpha is at least kOpaqueAlpha; elsewhere the mask is white and the
+// colour black, so that it leaves what lies beneath unchanged. `alpha` holds
+// one value per pixel, row-major, top row first.
+inline constexpr std::uint8_t kOpaqueAlpha = 128;
+void ApplyAlpha(Icon& icon, std::span<const std::uint8_t> alpha);
 
 // Decodes one icon image. A 32-bit image with any non-zero alpha is opaque
 // where alpha >= 128 and transparent (colour black) elsewhere; one whose

@@ -16,6 +16,7 @@
 #include "icon_source.h"
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
 #include "bmp.h"
@@ -68,12 +69,7 @@ class BitmapSource final : public IconSource {
   }
   Result<Icon> Extract(int index, int size) const override {
     if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
-    Icon icon;
-    icon.colour = image_.Width() == size && image_.Height() == size
-                      ? image_
-                      : Resize(image_, size, size);
-    icon.mask = Image(size, size, kBlack);
-    return icon;
+    return OpaqueBitmapIcon(image_, size);
   }
 
  private:
@@ -243,6 +239,14 @@ Result<std::unique_ptr<IconSource>> OpenOwned(Owned bytes) {
 }
 
 }  // namespace
+
+Icon OpaqueBitmapIcon(const Image& picture, int size) {
+  assert(!picture.Empty() && "a bitmap icon needs a picture");
+  Icon icon;
+  icon.colour = picture.Width() == size && picture.Height() == size ? picture : Resize(picture, size, size);
+  icon.mask = Image(size, size, kBlack);
+  return icon;
+}
 
 Result<std::unique_ptr<IconSource>> OpenIconSource(Bytes data) {
   return OpenOwned(Owned(data.begin(), data.end()));

@@ -46,6 +46,11 @@ class IconSource {
   virtual Result<Icon> Extract(int index, int size = kCellSize) const = 0;
 };
 
+// The icon the shell makes of a bitmap: opaque everywhere; a size x size
+// picture as it is, whole-number enlargements by pixel replication, any other
+// size through the resampling filter. `picture` must not be empty.
+Icon OpaqueBitmapIcon(const Image& picture, int size = kCellSize);
+
 // Opens an icon source from bytes in memory. kNotIconSource when the bytes
 // are no .ico, PE, NE or bitmap file; another error when they claim to be
 // one but are damaged.

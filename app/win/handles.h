@@ -46,6 +46,7 @@ struct DcCloser { void operator()(HDC h) const noexcept { DeleteDC(h); } };
 struct KeyCloser { void operator()(HKEY h) const noexcept { RegCloseKey(h); } };
 struct MenuCloser { void operator()(HMENU h) const noexcept { DestroyMenu(h); } };
 struct AccelCloser { void operator()(HACCEL h) const noexcept { DestroyAcceleratorTable(h); } };
+struct GlobalCloser { void operator()(HGLOBAL h) const noexcept { GlobalFree(h); } };
 
 using unique_hicon = unique_handle<HICON, IconCloser>;
 using unique_hbitmap = unique_handle<HBITMAP, GdiCloser>;
@@ -56,6 +57,10 @@ using unique_hdc = unique_handle<HDC, DcCloser>;  // CreateCompatibleDC
 using unique_hkey = unique_handle<HKEY, KeyCloser>;
 using unique_hmenu = unique_handle<HMENU, MenuCloser>;
 using unique_haccel = unique_handle<HACCEL, AccelCloser>;
+using unique_hpalette = unique_handle<HPALETTE, GdiCloser>;
+// GlobalAlloc: a block handed to SetClipboardData is the system's from then
+// on, so release() it after a successful call.
+using unique_hglobal = unique_handle<HGLOBAL, GlobalCloser>;
 
 // GetDC / ReleaseDC.
 class WindowDc {
@@ -98,6 +103,23 @@ class SelectGuard {
  private:
   HDC dc_;
   HGDIOBJ old_;
+};
+
+// GlobalLock / GlobalUnlock. Size() is the block's size, which the system
+// may have rounded up beyond what was asked for.
+class GlobalLockGuard {
+ public:
+  explicit GlobalLockGuard(HGLOBAL h) noexcept : h_(h), p_(h ? GlobalLock(h) : nullptr) {}
+  ~GlobalLockGuard() { if (p_) GlobalUnlock(h_); }
+  GlobalLockGuard(const GlobalLockGuard&) = delete;
+  GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+  explicit operator bool() const noexcept { return p_ != nullptr; }
+  void* get() const noexcept { return p_; }
+  SIZE_T Size() const noexcept { return p_ ? GlobalSize(h_) : 0; }
+
+ private:
+  HGLOBAL h_;
+  void* p_;
 };
 
 }  // namespace pgw

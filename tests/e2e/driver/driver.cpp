@@ -869,6 +869,227 @@ int CmdRegUnlink(const Args& a) {
   return kOk;
 }
 
+// ---- clipboard ----------------------------------------------------------------
+
+// Opens the clipboard, retrying for up to a second while another program
+// holds it; owned by a hidden window of this process so that data can be set.
+class ClipboardSession {
+ public:
+  ClipboardSession() {
+    window_ = CreateWindowExW(0, L"STATIC", L"pgdriver clipboard", 0, 0, 0, 1, 1, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+    const ULONGLONG until = GetTickCount64() + 1000;
+    while (!(open_ = OpenClipboard(window_) != FALSE) && GetTickCount64() < until) Sleep(10);
+  }
+  ~ClipboardSession() {
+    if (open_) CloseClipboard();
+    if (window_) DestroyWindow(window_);
+  }
+  ClipboardSession(const ClipboardSession&) = delete;
+  ClipboardSession& operator=(const ClipboardSession&) = delete;
+  explicit operator bool() const { return open_; }
+
+ private:
+  HWND window_ = nullptr;
+  bool open_ = false;
+};
+
+// dib, dibv5, bitmap, palette, png, text, a number, or any registered name.
+UINT ClipboardFormat(const std::wstring& name) {
+  if (name == L"dib") return CF_DIB;
+  if (name == L"dibv5") return CF_DIBV5;
+  if (name == L"bitmap") return CF_BITMAP;
+  if (name == L"palette") return CF_PALETTE;
+  if (name == L"text") return CF_UNICODETEXT;
+  if (name == L"png") return RegisterClipboardFormatW(L"PNG");
+  uint64_t id = 0;
+  if (ParseUInt(name, id) && id > 0 && id <= 0xFFFF) return static_cast<UINT>(id);
+  return RegisterClipboardFormatW(name.c_str());
+}
+
+std::wstring ClipboardFormatName(UINT format) {
+  switch (format) {
+    case CF_TEXT: return L"CF_TEXT";
+    case CF_BITMAP: return L"CF_BITMAP";
+    case CF_OEMTEXT: return L"CF_OEMTEXT";
+    case CF_DIB: return L"CF_DIB";
+    case CF_PALETTE: return L"CF_PALETTE";
+    case CF_UNICODETEXT: return L"CF_UNICODETEXT";
+    case CF_LOCALE: return L"CF_LOCALE";
+    case CF_DIBV5: return L"CF_DIBV5";
+    default: break;
+  }
+  wchar_t buf[256] = {};
+  return GetClipboardFormatNameW(format, buf, 256) > 0 ? std::wstring(buf) : L"#" + std::to_wstring(format);
+}
+
+// hex:HEX, text:TEXT (UTF-16 with its NUL) or a file's bytes.
+bool SourceBytes(const std::wstring& source, std::vector<BYTE>& out) {
+  if (source.rfind(L"hex:", 0) == 0) return ParseHexBytes(source.substr(4), out);
+  if (source.rfind(L"text:", 0) == 0) {
+    const std::wstring text = source.substr(5);
+    const auto* p = reinterpret_cast<const BYTE*>(text.c_str());
+    out.assign(p, p + (text.size() + 1) * sizeof(wchar_t));
+    return true;
+  }
+  OwnedHandle file(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > (256 << 20)) return false;
+  out.resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  return out.empty() || (ReadFile(file.get(), out.data(), static_cast<DWORD>(out.size()), &got, nullptr) &&
+                         got == out.size());
+}
+
+// A bitmap file's bytes without the 14-byte file header: a packed DIB (the
+// files the tests use have their rows right after the colour table).
+void StripFileHeader(std::vector<BYTE>& bytes) {
+  if (bytes.size() > 14 && bytes[0] == 'B' && bytes[1] == 'M') bytes.erase(bytes.begin(), bytes.begin() + 14);
+}
+
+bool PutBlock(UINT format, const std::vector<BYTE>& bytes) {
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.empty() ? 1 : bytes.size());
+  if (!block) return false;
+  if (void* p = GlobalLock(block)) {
+    if (!bytes.empty()) memcpy(p, bytes.data(), bytes.size());
+    GlobalUnlock(block);
+  }
+  if (SetClipboardData(format, block)) return true;
+  GlobalFree(block);
+  return false;
+}
+
+// CF_BITMAP from a packed DIB: a device-dependent bitmap of the screen, and
+// CF_PALETTE of the DIB's colour table when it has one.
+bool PutBitmap(const std::vector<BYTE>& dib) {
+  if (dib.size() < sizeof(BITMAPINFOHEADER)) return false;
+  BITMAPINFOHEADER h;
+  memcpy(&h, dib.data(), sizeof h);
+  if (h.biSize < sizeof h || h.biSize > dib.size()) return false;
+  size_t colours = h.biBitCount <= 8 ? (h.biClrUsed ? h.biClrUsed : (1u << h.biBitCount)) : h.biClrUsed;
+  size_t table = h.biSize + colours * 4 + (h.biCompression == BI_BITFIELDS && h.biSize == 40 ? 12 : 0);
+  if (colours > 256 || table > dib.size()) return false;
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(dib.data());
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = CreateDIBitmap(screen, &h, CBM_INIT, dib.data() + table, info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  if (!bitmap) return false;
+  if (!SetClipboardData(CF_BITMAP, bitmap)) {
+    DeleteObject(bitmap);
+    return false;
+  }
+  if (h.biBitCount > 8) return true;
+  std::vector<BYTE> log(sizeof(LOGPALETTE) + colours * sizeof(PALETTEENTRY));
+  auto* pal = reinterpret_cast<LOGPALETTE*>(log.data());
+  pal->palVersion = 0x300;
+  pal->palNumEntries = static_cast<WORD>(colours);
+  const BYTE* quads = dib.data() + h.biSize;
+  for (size_t i = 0; i < colours; ++i)
+    pal->palPalEntry[i] = PALETTEENTRY{quads[i * 4 + 2], quads[i * 4 + 1], quads[i * 4], 0};
+  HPALETTE palette = CreatePalette(pal);
+  if (!palette) return false;
+  if (SetClipboardData(CF_PALETTE, palette)) return true;
+  DeleteObject(palette);
+  return false;
+}
+
+// clip-set FORMAT SOURCE [FORMAT SOURCE ...]: empties the clipboard and puts
+// every block, in order, as one program does when it offers several forms.
+int CmdClipSet(const Args& a) {
+  if (a.size() % 2) return Fail(L"FORMAT and SOURCE come in pairs", kUsage);
+  std::vector<std::pair<UINT, std::vector<BYTE>>> blocks;
+  for (size_t i = 0; i < a.size(); i += 2) {
+    const UINT format = ClipboardFormat(a[i]);
+    std::vector<BYTE> bytes;
+    if (!format || !SourceBytes(a[i + 1], bytes)) return Fail(L"bad format or source " + a[i + 1], kUsage);
+    if (format == CF_DIB || format == CF_DIBV5 || format == CF_BITMAP) StripFileHeader(bytes);
+    blocks.emplace_back(format, std::move(bytes));
+  }
+  ClipboardSession clipboard;
+  if (!clipboard) return Fail(L"the clipboard stays busy");
+  if (!EmptyClipboard()) return Fail(L"EmptyClipboard failed");
+  for (const auto& [format, bytes] : blocks) {
+    const bool put = format == CF_BITMAP ? PutBitmap(bytes) : PutBlock(format, bytes);
+    if (!put) return Fail(L"putting " + ClipboardFormatName(format) + L" failed");
+  }
+  return kOk;
+}
+
+int CmdClipEmpty(const Args&) {
+  ClipboardSession clipboard;
+  if (!clipboard) return Fail(L"the clipboard stays busy");
+  return EmptyClipboard() ? kOk : Fail(L"EmptyClipboard failed");
+}
+
+// One "format ID NAME" line per form the clipboard offers, in its order
+// (forms the system would make from others included).
+int CmdClipFormats(const Args&) {
+  ClipboardSession clipboard;
+  if (!clipboard) return Fail(L"the clipboard stays busy");
+  for (UINT f = EnumClipboardFormats(0); f != 0; f = EnumClipboardFormats(f))
+    Fact(L"format", std::to_wstring(f) + L' ' + ClipboardFormatName(f));
+  return kOk;
+}
+
+// clip-get FORMAT [FILE]: the block's size and hex, or its bytes into FILE.
+// For bitmap: the bitmap's width, height and bits per pixel.
+int CmdClipGet(const Args& a) {
+  const UINT format = ClipboardFormat(a[0]);
+  ClipboardSession clipboard;
+  if (!clipboard) return Fail(L"the clipboard stays busy");
+  if (!IsClipboardFormatAvailable(format)) return Fail(L"no " + ClipboardFormatName(format));
+  const HANDLE data = GetClipboardData(format);
+  if (!data) return Fail(L"GetClipboardData failed");
+  if (format == CF_BITMAP) {
+    BITMAP bm{};
+    if (!GetObjectW(data, sizeof bm, &bm)) return Fail(L"not a bitmap");
+    Fact(L"width", std::to_wstring(bm.bmWidth));
+    Fact(L"height", std::to_wstring(bm.bmHeight));
+    Fact(L"bpp", std::to_wstring(bm.bmBitsPixel));
+    return kOk;
+  }
+  const void* p = GlobalLock(data);
+  if (!p) return Fail(L"GlobalLock failed");
+  const auto* bytes = static_cast<const BYTE*>(p);
+  const size_t size = GlobalSize(data);
+  int status = kOk;
+  if (a.size() > 1) {
+    OwnedHandle file(CreateFileW(a[1].c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file.get() == INVALID_HANDLE_VALUE ||
+        !WriteFile(file.get(), bytes, static_cast<DWORD>(size), &written, nullptr) || written != size)
+      status = Fail(L"cannot write " + a[1]);
+    Fact(L"size", std::to_wstring(size));
+  } else {
+    Fact(L"size", std::to_wstring(size));
+    std::wstring hex;
+    hex.reserve(size * 2);
+    for (size_t i = 0; i < size; ++i) {
+      wchar_t buf[3];
+      swprintf(buf, 3, L"%02x", bytes[i]);
+      hex += buf;
+    }
+    Fact(L"hex", hex);
+  }
+  GlobalUnlock(data);
+  return status;
+}
+
+// clip-hold MS: keeps the clipboard open for MS milliseconds, as a program
+// that is slow to close it does. "held" is printed once it is open.
+int CmdClipHold(const Args& a) {
+  DWORD ms = 0;
+  if (!ParseTimeout(a[0], ms)) return Fail(L"bad time " + a[0], kUsage);
+  ClipboardSession clipboard;
+  if (!clipboard) return Fail(L"the clipboard stays busy");
+  Fact(L"held", std::to_wstring(ms));
+  Sleep(ms);
+  return kOk;
+}
+
 // ---- table --------------------------------------------------------------------
 
 struct Command {
@@ -916,6 +1137,15 @@ const Command kCommands[] = {
      CmdRegLink},
     {L"reg-unlink", 1, L"KEY   deletes the link KEY itself", CmdRegUnlink},
     {L"reg-set", 4, L"KEY NAME TYPE HEXBYTES   exact bytes, key created", CmdRegSet},
+    {L"clip-set", 2, L"FORMAT SOURCE [FORMAT SOURCE...]   empties the clipboard and puts each block; "
+     L"FORMAT dib|dibv5|png|bitmap|text|ID|NAME, SOURCE FILE|hex:HEX|text:TEXT (a .bmp file loses its "
+     L"file header; bitmap adds CF_PALETTE for a colour table)",
+     CmdClipSet},
+    {L"clip-empty", 0, L"", CmdClipEmpty},
+    {L"clip-formats", 0, L"   every form offered: id and name", CmdClipFormats},
+    {L"clip-get", 1, L"FORMAT [FILE]   size and hex of the block (or into FILE); bitmap: size, bpp",
+     CmdClipGet},
+    {L"clip-hold", 1, L"MS   keeps the clipboard open", CmdClipHold},
 };
 
 int CmdHelp(const Args&) {

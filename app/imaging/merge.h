@@ -1,0 +1,32 @@
+// Merging the two layers: the composite becomes the lower icon, exactly as if
+// it had been saved as a 24-bit icon file and that file dropped on the lower
+// slot, and the upper slot is freed for a further icon.
+#pragma once
+
+#include "icon.h"
+#include "icon_writer.h"
+#include "layers.h"
+#include "palette.h"
+#include "result.h"
+
+namespace pg {
+
+// The depth the merge writes with; Save's depth setting is left at it.
+inline constexpr int kMergeDepth = 24;
+// Where the merge puts the transparent upper icon: wholly outside the cell,
+// so it neither shows nor can be picked by a press.
+inline constexpr Offset kMergedUpperOffset{kCellSize, kCellSize};
+
+// The composite through the key-colour split, the icon writer at 24 bits and
+// the .ico reader, in memory. Key-coloured pixels come back transparent,
+// every other pixel opaque with its own colour. The writer's palette build
+// runs as in a save and updates `table`.
+Result<Icon> FlattenComposite(const Image& composite, PaletteTable& table,
+                              const ProgressFn& progress = {});
+
+// Lower slot := FlattenComposite(composite) at 0, 0; upper slot := the
+// transparent icon at kMergedUpperOffset; then a rebuild. The composite shows
+// the same pixels afterwards. On failure the model is left as it was.
+Error MergeIcons(LayerModel& model, PaletteTable& table, const ProgressFn& progress = {});
+
+}  // namespace pg
