@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "anim_window.h"
 #include "form/controls.h"
 #include "form/form.h"
 #include "form/popup_menu.h"
@@ -19,8 +20,9 @@ class TForm1 : public pgf::Form {
  public:
   TForm1();
 
-  // Creates the window, still hidden.
-  bool CreateWindowHandle();
+  // Creates the window, still hidden, owned by `owner` (the application
+  // window).
+  bool CreateWindowHandle(HWND owner = nullptr);
   // The start-up routine. False when the display has too few colours: the
   // user has been told, and the program ends without showing the window.
   bool FormCreate();
@@ -89,6 +91,8 @@ class TForm1 : public pgf::Form {
   pgf::MenuItem paste1{L"paste Lower", 'B', 2};
   pgf::MenuItem stayontop1{L"stay on top"};
   bool stayOnTop_ = false;
+
+  TAnimateWindow AnimateWindow1{*this};
 
   // Layer state and the images made for saving.
   pg::LayerModel layers_;

@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include "form/application.h"
+
 #include <exception>
 
 namespace pgf {
@@ -26,7 +28,8 @@ Form::~Form() {
 }
 
 bool Form::CreateHandle(const wchar_t* className, const std::wstring& caption, HICON icon,
-                        DWORD style, DWORD exStyle, int x, int y, int width, int height) {
+                        DWORD style, DWORD exStyle, int x, int y, int width, int height,
+                        HWND owner) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
@@ -43,7 +46,7 @@ bool Form::CreateHandle(const wchar_t* className, const std::wstring& caption, H
     if (!RegisterClassExW(&wc)) return false;
   }
   // The window procedure stores `this` at WM_NCCREATE.
-  CreateWindowExW(exStyle, className, caption.c_str(), style, x, y, width, height, nullptr,
+  CreateWindowExW(exStyle, className, caption.c_str(), style, x, y, width, height, owner,
                   nullptr, instance, this);
   return hwnd_ != nullptr;
 }
@@ -235,6 +238,26 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         lost->CaptureLost();
       }
       return 0;
+    case WM_SHOWWINDOW:
+      // Hidden with the pointer on a control (the minimize button): no
+      // WM_MOUSELEAVE follows, so the control would still look hot when
+      // the window comes back.
+      if (!wp && !capture_) {
+        SetHover(nullptr);
+        trackingLeave_ = false;
+      }
+      break;
+    case WM_SYSCOMMAND:
+      // The main form minimizes the whole program: the application window
+      // holds the taskbar button and hides every form it owns.
+      if ((wp & 0xFFF0) == SC_MINIMIZE) {
+        const Application* app = Application::Current();
+        if (app && app->Handle() && app->MainForm() == this) {
+          if (!IsIconic(app->Handle())) SendMessageW(app->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+          return 0;
+        }
+      }
+      break;
     case WM_SETCURSOR:
       if (reinterpret_cast<HWND>(wp) == hwnd_ && LOWORD(lp) == HTCLIENT && SetCursorMessage())
         return TRUE;
