@@ -129,16 +129,16 @@ TForm1::TForm1() {
   barcaption.SetTextColour(kCaptionColour);
 }
 
-bool TForm1::CreateWindowHandle() {
+bool TForm1::CreateWindowHandle(HWND owner) {
   const HINSTANCE self = GetModuleHandleW(nullptr);
   bigIcon_.reset(static_cast<HICON>(LoadImageW(self, L"MAINICON", IMAGE_ICON, 32, 32, 0)));
   smallIcon_.reset(static_cast<HICON>(LoadImageW(self, L"MAINICON", IMAGE_ICON, 16, 16, 0)));
-  // A plain unowned pop-up: no frame, no caption, its own taskbar button.
-  // (An owned window would keep WS_EX_TOPMOST under Wine after
-  // HWND_NOTOPMOST.)
+  // A pop-up without frame or caption, owned by the application window,
+  // which holds the taskbar button.
   if (!CreateHandle(kClassName, kAppTitle, bigIcon_.get(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
-                    0, 0, 0, kSkinWidth, kSkinHeight))
+                    0, 0, 0, kSkinWidth, kSkinHeight, owner))
     return false;
+  AnimateWindow1.SetParentComponent(Handle());
   if (smallIcon_)
     SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
   return true;
@@ -204,10 +204,11 @@ bool TForm1::FormCreate() {
   // 4. Files dropped from the shell arrive as WM_DROPFILES.
   Dd.SetOwner(Handle());
   Dd.AcceptFiles();
-  // The picker, hidden until a file is offered in it. Not owned by this
-  // window: an owner of a topmost window cannot itself be made topmost
-  // under Wine, which would break "stay on top".
-  Form2.CreateWindowHandle(nullptr);
+  // The picker, hidden until a file is offered in it. Owned by the
+  // application window, as this window is, so a minimize hides both; not
+  // by this window, since under Wine the owner of a topmost window cannot
+  // itself be made topmost, which would break "stay on top".
+  Form2.CreateWindowHandle(GetWindow(Handle(), GW_OWNER));
   return true;
 }
 
@@ -282,12 +283,19 @@ void TForm1::Label1MouseDown(Control&, MouseButton button, ShiftState, int, int)
 
 void TForm1::SpeedButton3Click(Control&) { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 
-void TForm1::SpeedButton4Click(Control&) { ShowWindow(Handle(), SW_MINIMIZE); }
+void TForm1::SpeedButton4Click(Control&) { AnimateWindow1.Minimize(); }
 
 void TForm1::stayontop1Click(pgf::MenuItem& sender) {
   stayOnTop_ = !stayOnTop_;
+  // Wine keeps an owned window above its owner by putting it right after
+  // the window above the owner; with the application window right below,
+  // that is this window itself, which then stays topmost. Without its owner
+  // for the moment it goes where it is sent.
+  const HWND owner = stayOnTop_ ? nullptr : GetWindow(Handle(), GW_OWNER);
+  if (owner) SetWindowLongPtrW(Handle(), GWLP_HWNDPARENT, 0);
   SetWindowPos(Handle(), stayOnTop_ ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (owner) SetWindowLongPtrW(Handle(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
   sender.SetChecked(stayOnTop_);
   // The window is not made anew here, so its registration still holds;
   // renewing it costs nothing and keeps drops arriving whatever the switch

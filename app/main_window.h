@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "components/anim_window.h"
 #include "components/drop_file.h"
 #include "form/controls.h"
 #include "form/form.h"
@@ -24,8 +25,9 @@ class TForm1 : public pgf::Form, private PickerHost {
  public:
   TForm1();
 
-  // Creates the window, still hidden.
-  bool CreateWindowHandle();
+  // Creates the window, still hidden, owned by `owner` (the application
+  // window).
+  bool CreateWindowHandle(HWND owner = nullptr);
   // The start-up routine. False when the display has too few colours: the
   // user has been told, and the program ends without showing the window.
   bool FormCreate();
@@ -115,6 +117,7 @@ class TForm1 : public pgf::Form, private PickerHost {
 
   TDropFile Dd;
   TForm2 Form2{*this};
+  TAnimateWindow AnimateWindow1{*this};
 
   // Layer state and the images made for saving.
   pg::LayerModel layers_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "form/application.h"
 #include "form/child_window.h"
 
 namespace pgf {
@@ -286,6 +287,26 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (focusChild_ && focusChild_->Handle()) {
         SetFocus(focusChild_->Handle());
         return 0;
+      }
+      break;
+    case WM_SHOWWINDOW:
+      // Hidden with the pointer on a control (the minimize button): no
+      // WM_MOUSELEAVE follows, so the control would still look hot when
+      // the window comes back.
+      if (!wp && !capture_) {
+        SetHover(nullptr);
+        trackingLeave_ = false;
+      }
+      break;
+    case WM_SYSCOMMAND:
+      // The main form minimizes the whole program: the application window
+      // holds the taskbar button and hides every form it owns.
+      if ((wp & 0xFFF0) == SC_MINIMIZE) {
+        const Application* app = Application::Current();
+        if (app && app->Handle() && app->MainForm() == this) {
+          if (!IsIconic(app->Handle())) SendMessageW(app->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+          return 0;
+        }
       }
       break;
     case WM_SETCURSOR:

@@ -23,8 +23,8 @@ class Form {
 
   HWND Handle() const noexcept { return hwnd_; }
 
-  // Creates the (hidden) window. `style` and `exStyle` as CreateWindowExW.
-  // An `owner` keeps the window above it and hides it with it.
+  // Creates the (hidden) window. `style` and `exStyle` as CreateWindowExW;
+  // `owner` is the top-level window that owns it (the application window).
   bool CreateHandle(const wchar_t* className, const std::wstring& caption, HICON icon,
                     DWORD style, DWORD exStyle, int x, int y, int width, int height,
                     HWND owner = nullptr);

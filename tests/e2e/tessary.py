@@ -87,10 +87,25 @@ class Window:
         return self.proc.wait(timeout)
 
 
+def main_xid(timeout: float = 5.0) -> int:
+    """The main window's X window. The application window, which holds the
+    taskbar button, shares the title; it has no size, and Wine shows it to
+    X as a window of 1 x 1 pixels."""
+    until = time.monotonic() + timeout
+    while True:
+        ids = pgtest.find_windows(TITLE, timeout=max(0.0, until - time.monotonic()))
+        for xid in ids:
+            if pgtest.geometry(xid)[2:] != (1, 1):
+                return xid
+        if time.monotonic() >= until:
+            raise AssertionError("only the application window is on screen: %s" % ids)
+        time.sleep(0.02)
+
+
 def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = None) -> Window:
     proc = case.start(pgtest.exe("TESSARY"), cwd=cwd or pgtest.scratch_dir(), env=env)
     try:
-        xid = pgtest.find_window(TITLE, timeout=15)
+        xid = main_xid(timeout=15)
     except AssertionError as e:
         raise AssertionError("%s; Tessary %s, stderr: %s; windows: %s" % (
             e, "runs" if proc.running() else "exited with %s" % proc.popen.returncode,

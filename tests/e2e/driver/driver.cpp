@@ -497,6 +497,26 @@ int CmdRect(const Args& a) {
   return kOk;
 }
 
+// (No placement: Wine answers GetWindowPlacement for another process's
+// window with its current rectangle, not its normal one.)
+int CmdEnable(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  if (a.size() > 1) EnableWindow(h, a[1] != L"0");
+  Fact(L"enabled", IsWindowEnabled(h) ? L"1" : L"0");
+  return kOk;
+}
+
+// Only the place in the z-order: to the top, neither moved nor sized.
+int CmdRaise(const Args& a) {
+  int status = kOk;
+  HWND h = TargetOrFail(a, status);
+  if (!h) return status;
+  return SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE) ? kOk
+                                                                       : Fail(L"SetWindowPos failed");
+}
+
 int CmdForeground(const Args&) {
   HWND h = GetForegroundWindow();
   Fact(L"hwnd", HwndText(h));
@@ -1122,6 +1142,8 @@ const Command kCommands[] = {
     {L"style", 1, L"TARGET   style, exstyle, topmost", CmdStyle},
     {L"exstyle", 1, L"TARGET   (same as style)", CmdStyle},
     {L"rect", 1, L"TARGET   window and client rectangles in screen coordinates", CmdRect},
+    {L"enable", 1, L"TARGET [0|1]   EnableWindow if asked; whether it is enabled", CmdEnable},
+    {L"raise", 1, L"TARGET   SetWindowPos HWND_TOP with SWP_NOMOVE | SWP_NOSIZE only", CmdRaise},
     {L"foreground", 0, L"", CmdForeground},
     {L"post", 4, L"TARGET MSG WPARAM LPARAM", CmdPost},
     {L"post-command", 2, L"TARGET ID   WM_COMMAND", CmdPostCommand},
