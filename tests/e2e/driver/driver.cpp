@@ -649,6 +649,50 @@ int CmdFocus(const Args& a) {
   return kOk;
 }
 
+// Watches a screen rectangle for MS milliseconds and prints, each time it
+// changes, how many of its pixels have exactly the colour RRGGBB:
+// "count T_MS N". For following a gauge that moves faster than screenshots
+// can be taken from outside.
+int CmdWatchColour(const Args& a) {
+  long long x = 0, y = 0, w = 0, h = 0;
+  DWORD ms = 0;
+  if (!ParseInt(a[0], x) || !ParseInt(a[1], y) || !ParseInt(a[2], w) || !ParseInt(a[3], h) ||
+      w <= 0 || h <= 0 || w * h > 1 << 20 || a[4].size() != 6 || !ParseTimeout(a[5], ms))
+    return Fail(L"usage: watch-colour X Y W H RRGGBB MS", kUsage);
+  const unsigned long rgb = wcstoul(a[4].c_str(), nullptr, 16);
+  const DWORD want = rgb & 0xFFFFFF;  // a DIB's 0x00RRGGBB
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = static_cast<LONG>(w);
+  bi.bmiHeader.biHeight = -static_cast<LONG>(h);
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, dib);
+  const ULONGLONG start = GetTickCount64();
+  long long last = -1;
+  while (GetTickCount64() - start < ms) {
+    BitBlt(mem, 0, 0, static_cast<int>(w), static_cast<int>(h), screen, static_cast<int>(x),
+           static_cast<int>(y), SRCCOPY);
+    GdiFlush();
+    long long n = 0;
+    const auto* px = static_cast<const DWORD*>(bits);
+    for (long long i = 0; i < w * h; ++i) n += (px[i] & 0xFFFFFF) == want;
+    if (n != last) {
+      Fact(L"count", std::to_wstring(GetTickCount64() - start) + L" " + std::to_wstring(n));
+      last = n;
+    }
+  }
+  SelectObject(mem, old);
+  DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return kOk;
+}
+
 int CmdDepth(const Args&) {
   HDC dc = GetDC(nullptr);
   const int bits = GetDeviceCaps(dc, BITSPIXEL);
@@ -1150,6 +1194,8 @@ const Command kCommands[] = {
     {L"list-count", 1, L"TARGET   items of the (first) list view", CmdListCount},
     {L"list-items", 1, L"TARGET   each item: index, selected, screen rects (item, label), text", CmdListItems},
     {L"focus", 1, L"TARGET   active and focused window of the target's thread", CmdFocus},
+    {L"watch-colour", 6, L"X Y W H RRGGBB MS   pixels of that colour in a screen rect, as it changes",
+     CmdWatchColour},
     {L"hold", 2, L"FILE MS   opens FILE unshared and keeps it open", CmdHold},
     {L"depth", 0, L"   GetDeviceCaps(BITSPIXEL) of the screen", CmdDepth},
     {L"drop", 4, L"TARGET X Y FILE...   WM_DROPFILES at client point X,Y", CmdDrop},
