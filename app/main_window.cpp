@@ -120,9 +120,10 @@ TForm1::TForm1() {
   };
   omotebi.OnCaptureLost = [this](Control& s) { omotebiCaptureLost(s); };
   stayontop1.OnClick = [this](pgf::MenuItem& s) { stayontop1Click(s); };
-
-  // Built in later steps; greyed until they work.
-  for (pgf::MenuItem* item : {&mergeicons1, &copy1, &paste2, &paste1}) item->SetEnabled(false);
+  mergeicons1.OnClick = [this](pgf::MenuItem& s) { mergeicons1Click(s); };
+  copy1.OnClick = [this](pgf::MenuItem& s) { copy1Click(s); };
+  paste2.OnClick = [this](pgf::MenuItem& s) { paste1Click(s); };
+  paste1.OnClick = [this](pgf::MenuItem& s) { paste1Click(s); };
   PopupMenu1.Build({&mergeicons1, &copy1, &paste2, &paste1, nullptr, &stayontop1});
 
   barcaption.SetCaption(kLoading);
@@ -415,7 +416,10 @@ void TForm1::SpeedButton2Click(Control&) {
 void TForm1::ShowFileError(const std::wstring& fileName, const wchar_t* failed, pg::Error e) {
   std::wstring reason = pgw::Widen(pg::ErrorText(e));
   if (!reason.empty()) reason[0] = static_cast<wchar_t>(towupper(reason[0]));
-  const std::wstring text = L"ﾌｧｲﾙ " + fileName + L" " + failed + L"\n\n" + reason + L".";
+  ShowError(L"ﾌｧｲﾙ " + fileName + L" " + failed + L"\n\n" + reason + L".");
+}
+
+void TForm1::ShowError(const std::wstring& text) {
   MessageBoxW(Handle(), text.c_str(), kAppTitle, MB_OK | MB_ICONERROR);
 }
 

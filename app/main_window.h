@@ -63,6 +63,9 @@ class TForm1 : public pgf::Form, private PickerHost {
   void omotebiCaptureLost(Control& sender);
   void stayontop1Click(pgf::MenuItem& sender);
   void WMDropFiles(UINT msg, WPARAM wp, LPARAM lp);  // drop_routing.cpp
+  void copy1Click(pgf::MenuItem& sender);            // clipboard_commands.cpp
+  void paste1Click(pgf::MenuItem& sender);           // clipboard_commands.cpp
+  void mergeicons1Click(pgf::MenuItem& sender);      // clipboard_commands.cpp
 
   // Shared work of the form.
   void ComposeLayers(pg::Offset upper, pg::Offset lower);
@@ -77,6 +80,7 @@ class TForm1 : public pgf::Form, private PickerHost {
   void LoadArtwork();
   void MakeCaptionFont();
   void ShowFileError(const std::wstring& fileName, const wchar_t* failed, pg::Error e);
+  void ShowError(const std::wstring& text);
 
   // Getting icons in (drop_routing.cpp).
   bool LoadIconFile(pg::Slot slot, const std::wstring& fileName);

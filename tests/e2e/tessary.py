@@ -260,22 +260,30 @@ class Picker:
                     *(["--repeat", "2", "--delay", "80"] if double else []), "1")
 
     def edit_caption(self, index: int, text: str) -> None:
-        """Renames an item as a user does: a click on its label, a second
-        slow one to start editing (unless the item was chosen already, when
-        one click does), the new text, Enter."""
-        x, y, w, h = self.items()[index][3]
-        pgtest.host("xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
-        time.sleep(0.8)  # longer than a double click
-        if pgtest.driver("focus", self.hwnd)["focus-class"] != "Edit":
-            pgtest.host("xdotool", "click", "1")
-        until = time.monotonic() + 3
-        while pgtest.driver("focus", self.hwnd)["focus-class"] != "Edit":
-            if time.monotonic() >= until:
-                raise AssertionError("the caption editor did not open")
-            time.sleep(0.1)
+        """Renames an item as a user does: the editor opened, the new text,
+        Enter."""
+        self.open_caption_editor(index)
         pgtest.type_text(text)  # the old caption is selected: typing replaces it
         pgtest.key("Return")
         time.sleep(0.2)
+
+    def open_caption_editor(self, index: int) -> None:
+        """A click on the item's label, a second slow one to start editing
+        (unless the item was chosen already, when one click does); returns
+        once the editor has the focus."""
+        x, y, w, h = self.items()[index][3]
+        pgtest.host("xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
+        time.sleep(0.8)  # longer than a double click
+        if self.focus_class() != "Edit":
+            pgtest.host("xdotool", "click", "1")
+        until = time.monotonic() + 3
+        while self.focus_class() != "Edit":
+            if time.monotonic() >= until:
+                raise AssertionError("the caption editor did not open")
+            time.sleep(0.1)
+
+    def focus_class(self) -> str:
+        return pgtest.driver("focus", self.hwnd)["focus-class"]
 
     def press(self, button: str) -> None:
         cx, cy, _, _ = self.client()
@@ -319,8 +327,11 @@ def pac_file(rgb: tuple[int, int, int], header: bytes = b"\0" * 904) -> bytes:
     return header + colour + mask
 
 
-def toggle_stay_on_top(w: Window) -> None:
-    """The menu's last item, "stay on top", chosen from the keyboard."""
+MENU = ["merge icons", "copy", "paste Upper", "paste Lower", None, "stay on top"]
+
+
+def open_menu(w: Window) -> None:
+    """The pop-up menu, opened by a right click on the window."""
     before = set(pgtest.host("xdotool", "search", "--onlyvisible", "--name", "^$",
                              check=False).split())
     pgtest.click(w.xid, 120, 120, button=3)
@@ -329,7 +340,21 @@ def toggle_stay_on_top(w: Window) -> None:
         now = set(pgtest.host("xdotool", "search", "--onlyvisible", "--name", "^$",
                               check=False).split())
         if now - before:
-            break
+            return
         time.sleep(0.02)
+
+
+def choose(w: Window, caption: str) -> None:
+    """A menu item chosen from the keyboard: the first Down marks the first
+    item, and the separator is passed over."""
+    open_menu(w)
+    items = [c for c in MENU if c]
+    pgtest.key(*["Down"] * (items.index(caption) + 1), "Return")
+    time.sleep(0.2)
+
+
+def toggle_stay_on_top(w: Window) -> None:
+    """The menu's last item, "stay on top", chosen from the keyboard."""
+    open_menu(w)
     pgtest.key("Up", "Return")
     time.sleep(0.2)
