@@ -38,7 +38,7 @@ void TForm1::paste1Click(pgf::MenuItem& sender) {
 // it. The preview keeps every pixel. All of it happens in memory.
 void TForm1::mergeicons1Click(pgf::MenuItem&) {
   SaveDepth = pg::kMergeDepth;
-  ShowProgress(L"saving...");
+  ShowProgress(kSaving);
   const pg::Error e = pg::MergeIcons(layers_, palette_, [this](int percent) {
     bar1.SetProgress(percent);
     Update();

@@ -95,7 +95,7 @@ void TForm1::OfferInPicker(int slot, const std::wstring& shownName,
   // A picker still open for an earlier file closes and opens afresh.
   Form2.Hide();
   bar1.SetVisible(true);
-  barcaption.SetCaption(L"loading...");
+  barcaption.SetCaption(kLoading);
   barcaption.SetVisible(true);
   Update();
   Form2.ShowFor(slot, shownName, std::move(source));

@@ -24,8 +24,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"TessaryMainWindow";
 constexpr wchar_t kAppTitle[] = L"Pairglyph";
 constexpr wchar_t kDepthRefused[] = L"256色環境ではご使用いただけません。";
-constexpr wchar_t kLoading[] = L"loading...";
-constexpr wchar_t kSaving[] = L"saving...";
 constexpr wchar_t kFolderIconKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
 constexpr COLORREF kCaptionColour = RGB(128, 128, 128);

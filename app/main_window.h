@@ -67,6 +67,10 @@ class TForm1 : public pgf::Form, private PickerHost {
   void paste1Click(pgf::MenuItem& sender);           // clipboard_commands.cpp
   void mergeicons1Click(pgf::MenuItem& sender);      // clipboard_commands.cpp
 
+  // The progress display's two captions.
+  static constexpr const wchar_t* kLoading = L"loading...";
+  static constexpr const wchar_t* kSaving = L"saving...";
+
   // Shared work of the form.
   void ComposeLayers(pg::Offset upper, pg::Offset lower);
   void SplitKeyColour();

@@ -8,6 +8,7 @@
 
 #include "form/application.h"
 #include "form/form.h"
+#include "win/window_class.h"
 
 const char* const TAnimateWindow::kOnePerForm =
     "AnimateWindow\xE3\x81\xAF\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xBC\xE3\x83\xA0\xE3\x81\xAB"
@@ -46,16 +47,7 @@ TAnimateHookWnd::~TAnimateHookWnd() {
 bool TAnimateHookWnd::SetParent(HWND parent) {
   if (hwnd_) DestroyWindow(hwnd_);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance, kHookClassName, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &TAnimateHookWnd::WindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kHookClassName;
-    if (!RegisterClassExW(&wc)) return false;
-  }
+  if (!pgw::RegisterWindowClass({kHookClassName, &TAnimateHookWnd::WindowProc})) return false;
   CreateWindowExW(0, kHookClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent, nullptr,
                   instance, this);
   return hwnd_ != nullptr;

@@ -1,6 +1,7 @@
 #include "form/application.h"
 
 #include "form/form.h"
+#include "win/window_class.h"
 
 namespace pgf {
 
@@ -24,18 +25,8 @@ Application::~Application() {
 
 bool Application::CreateHandle(HICON icon, HICON smallIcon) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance, kClassName, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &Application::WindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = icon;
-    wc.hIconSm = smallIcon ? smallIcon : icon;
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc)) return false;
-  }
+  if (!pgw::RegisterWindowClass({kClassName, &Application::WindowProc, 0, icon, smallIcon}))
+    return false;
   // A caption, a system menu and a minimize box: the taskbar offers
   // "minimize" and "restore" for such a window, and the system animates its
   // minimize and restore. With no size it shows none of it.

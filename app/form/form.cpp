@@ -7,6 +7,7 @@
 
 #include "form/application.h"
 #include "form/child_window.h"
+#include "win/window_class.h"
 
 namespace pgf {
 
@@ -46,20 +47,9 @@ bool Form::CreateHandle(const wchar_t* className, const std::wstring& caption, H
                         DWORD style, DWORD exStyle, int x, int y, int width, int height,
                         HWND owner) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance, className, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = &Form::WindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = icon;
-    wc.hIconSm = icon;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = className;
-    if (!RegisterClassExW(&wc)) return false;
-  }
+  if (!pgw::RegisterWindowClass({className, &Form::WindowProc, CS_DBLCLKS, icon, icon,
+                                 LoadCursorW(nullptr, IDC_ARROW)}))
+    return false;
   // The window procedure stores `this` at WM_NCCREATE.
   CreateWindowExW(exStyle, className, caption.c_str(), style, x, y, width, height, owner,
                   nullptr, instance, this);

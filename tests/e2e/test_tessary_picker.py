@@ -6,6 +6,7 @@ file while it is open, a packed bitmap, and "stay on top" kept."""
 import os
 import sys
 import time
+from fractions import Fraction
 
 import pgtest
 import tessary as t
@@ -175,11 +176,31 @@ class Picker(pgtest.WineTestCase):
         t.wait_picker(False)
         self.assertEqual(self.wait_region(w, t.LOWER, {COLOURS[6]}), {COLOURS[6]})
 
-    def test_fill_time_of_a_large_library(self):
-        """Not a timed assertion: prints how long the fill of Wine's own
-        shell32.dll takes, from the drop until the picker is on screen."""
+    def test_gauge_and_fill_time_of_a_large_library(self):
+        """The gauge follows the fill of Wine's own shell32.dll (184 icons)
+        and is hidden after it; and, not as a timed assertion, how long the
+        fill takes from the drop until the picker is on screen."""
         w = t.start(self)
         shell32 = "C:\\windows\\system32\\shell32.dll"
+        # Every width the gauge shows is one of the fill's: icon i of 184
+        # done, in percent rounded half to even, of its 43-pixel inside.
+        x, y = (int(v) for v in pgtest.driver("rect", "Pairglyph")["client"].split()[:2])
+        gx, gy, gw, gh = t.GAUGE
+        inside = gw - 2
+        allowed = {(inside * round(Fraction(100 * i, 184)) // 100) * (gh - 2) for i in range(184)}
+        _, watch = pgtest.driver_steps(
+            ["drop", "Pairglyph", t.LOWER[0] + 4, t.LOWER[1] + 4, shell32],
+            ["watch-colour", x + gx, y + gy, gw, gh, "FF8000", 4000], timeout=20)
+        seen = [int(c.split()[1]) for c in watch.all("count")]
+        t.wait_picker(True)
+        self.assertEqual(seen[-1], 0, "the gauge is not hidden after the fill")
+        moving = seen[:-1]
+        self.assertTrue(set(moving) <= allowed, sorted(set(moving) - allowed))
+        self.assertEqual(moving, sorted(moving), "the gauge went back")
+        self.assertGreaterEqual(len(set(moving)), 5, seen)
+        self.assertLess(max(moving), inside * (gh - 2), "the gauge reached 100")
+        pgtest.key("Escape")
+        t.wait_picker(False)
         # One pgdriver process drops and waits, so the figure is the fill.
         drop, wait = pgtest.driver_steps(
             ["drop", "Pairglyph", t.LOWER[0] + 4, t.LOWER[1] + 4, shell32],
