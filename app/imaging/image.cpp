@@ -30,17 +30,16 @@ void BitBlt(Image& dst, int dx, int dy, int w, int h, const Image& src, int sx,
   const long long y1 = std::min<long long>(
       {static_cast<long long>(h), static_cast<long long>(dst.Height()) - dy,
        static_cast<long long>(src.Height()) - sy});
+  if (x0 >= x1) return;
+  // Whole rows at a time: the clipping above keeps every index in range.
+  const auto n = static_cast<std::size_t>(x1 - x0);
   for (long long y = y0; y < y1; ++y) {
-    for (long long x = x0; x < x1; ++x) {
-      const int tx = static_cast<int>(dx + x), ty = static_cast<int>(dy + y);
-      const Colour s = src.GetPixel(static_cast<int>(sx + x), static_cast<int>(sy + y));
-      Colour d = dst.GetPixel(tx, ty);
-      switch (rop) {
-        case Rop::kCopy: d = s; break;
-        case Rop::kAnd: d &= s; break;
-        case Rop::kInvert: d ^= s; break;
-      }
-      dst.SetPixel(tx, ty, d);
+    Colour* d = dst.Row(static_cast<int>(dy + y)) + (dx + x0);
+    const Colour* s = src.Row(static_cast<int>(sy + y)) + (sx + x0);
+    switch (rop) {
+      case Rop::kCopy: std::copy(s, s + n, d); break;
+      case Rop::kAnd: for (std::size_t i = 0; i < n; ++i) d[i] &= s[i]; break;
+      case Rop::kInvert: for (std::size_t i = 0; i < n; ++i) d[i] ^= s[i]; break;
     }
   }
 }
@@ -48,10 +47,22 @@ void BitBlt(Image& dst, int dx, int dy, int w, int h, const Image& src, int sx,
 Image Enlarge(const Image& src, int factor) {
   assert(factor >= 1 && "enlargement factor must be positive");
   Image out(src.Width() * factor, src.Height() * factor);
-  for (int y = 0; y < out.Height(); ++y)
-    for (int x = 0; x < out.Width(); ++x)
-      out.SetPixel(x, y, src.GetPixel(x / factor, y / factor));
+  EnlargeInto(src, factor, out);
   return out;
+}
+
+void EnlargeInto(const Image& src, int factor, Image& dst) noexcept {
+  assert(factor >= 1 && dst.Width() == src.Width() * factor &&
+         dst.Height() == src.Height() * factor && "the target is factor times the source");
+  // One row is widened, then copied to the factor - 1 rows below it.
+  const auto w = static_cast<std::size_t>(dst.Width());
+  for (int y = 0; y < src.Height(); ++y) {
+    const Colour* s = src.Row(y);
+    Colour* first = dst.Row(y * factor);
+    for (int x = 0; x < src.Width(); ++x)
+      std::fill_n(first + static_cast<std::size_t>(x) * factor, factor, s[x]);
+    for (int k = 1; k < factor; ++k) std::copy(first, first + w, dst.Row(y * factor + k));
+  }
 }
 
 }  // namespace pg

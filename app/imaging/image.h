@@ -42,6 +42,10 @@ class Image {
 
   // Row-major pixels, top row first.
   const std::vector<Colour>& Pixels() const noexcept { return pixels_; }
+  // Row y (0 <= y < Height()) for block work: the caller keeps x within
+  // Width() and, writing, the colours within 24 bits.
+  Colour* Row(int y) noexcept { return pixels_.data() + Index(0, y); }
+  const Colour* Row(int y) const noexcept { return pixels_.data() + Index(0, y); }
 
   friend bool operator==(const Image&, const Image&) = default;
 
@@ -66,5 +70,8 @@ void BitBlt(Image& dst, int dx, int dy, int w, int h, const Image& src, int sx,
 // StretchBlt with COLORONCOLOR for a whole-number enlargement: every pixel of
 // `src` becomes a factor x factor block. factor >= 1.
 Image Enlarge(const Image& src, int factor);
+// The same into an image that is already factor times the size of `src`,
+// so a caller that enlarges on every pointer move allocates nothing.
+void EnlargeInto(const Image& src, int factor, Image& dst) noexcept;
 
 }  // namespace pg

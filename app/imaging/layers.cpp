@@ -34,9 +34,7 @@ void LayerModel::ComposeLayers(Offset upper, Offset lower) {
   };
   lay(lower_, lower);
   lay(upper_, upper);
-  for (int y = 0; y < kZoomSize; ++y)
-    for (int x = 0; x < kZoomSize; ++x)
-      zoomed_.SetPixel(x, y, composite_.GetPixel(x / kZoomFactor, y / kZoomFactor));
+  EnlargeInto(composite_, kZoomFactor, zoomed_);
 }
 
 std::int32_t RoundQuarter(std::int64_t v) noexcept {
