@@ -9,6 +9,8 @@ const char* ErrorText(Error e) noexcept {
     case Error::kFileUnreadable: return "file cannot be read";
     case Error::kFileTooLarge: return "file is too large";
     case Error::kFileWriteFailed: return "file cannot be written";
+    case Error::kFileReadOnly: return "file is read-only";
+    case Error::kNotAFile: return "name belongs to a folder or device, not a file";
     case Error::kTruncated: return "data is truncated";
     case Error::kBadSignature: return "not a file of the expected format";
     case Error::kBadHeader: return "header holds an impossible value";

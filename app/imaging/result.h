@@ -15,6 +15,8 @@ enum class Error {
   kFileUnreadable,
   kFileTooLarge,
   kFileWriteFailed,
+  kFileReadOnly,       // the target is marked read-only
+  kNotAFile,           // the target is a folder or a device, not a file
   // Structure of any format.
   kTruncated,          // a field or block runs past the end of the data
   kBadSignature,       // magic number / type word is not what the format needs

@@ -40,7 +40,7 @@ TEST_F(FileIo, FailedWriteReportsAndLeavesTheTargetAsItWas) {
   const fs::path occupied = dir_ / "taken";
   fs::create_directories(occupied / "inside");  // a non-empty folder cannot be replaced by a file
   const std::uint8_t data[] = {1};
-  EXPECT_EQ(WriteFileReplacing(occupied, data), Error::kFileWriteFailed);
+  EXPECT_EQ(WriteFileReplacing(occupied, data), Error::kNotAFile);
   EXPECT_TRUE(fs::is_directory(occupied / "inside"));
   EXPECT_EQ(EntriesIn(dir_), 1u);
   EXPECT_EQ(WriteFileReplacing(dir_ / "no-such-folder" / "x.ico", data), Error::kFileWriteFailed);
