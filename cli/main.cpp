@@ -63,7 +63,7 @@ list      prints one line per icon of FILE: its index, the sizes and depths
 Limits: files up to 128 MB; icon images up to 4096 pixels a side and
 4 million pixels; bitmaps up to 16384 pixels a side and 16 million pixels;
 .pac pictures up to 256 x 256; a file's images decoded for its large and
-small icons together up to 64 million pixels.
+small icons together up to 16 million pixels.
 
 Exit status: 0 on success, 1 when a file is missing, damaged or cannot be
 written (or, for list, holds a damaged icon), 2 on bad usage.

@@ -29,9 +29,10 @@ inline constexpr int kMaxIconDimension = 4096;      // width or height of one im
 inline constexpr std::uint64_t kMaxIconImagePixels = std::uint64_t{1} << 22;
 // Pixels decoded from one file altogether, whatever the number of icons and
 // extractions: the budget that keeps a file from costing more time than a
-// few large pictures do. ReadIcoImages, which keeps every image, has the
+// few large pictures do (four decodes of 2048 x 2048, about a second; or
+// the large and small icon of 128 groups that hold only 256 x 256 images). ReadIcoImages, which keeps every image, has the
 // smaller budget of one image.
-inline constexpr std::uint64_t kMaxIconPixelsPerFile = std::uint64_t{1} << 26;
+inline constexpr std::uint64_t kMaxIconPixelsPerFile = std::uint64_t{1} << 24;
 
 // What an icon image's own header says, read without decoding its pixels.
 struct IconImageHeader {
