@@ -5,10 +5,12 @@
 // them. Usage: pg_hostile_inputs <folder>
 //
 //   pe/group-bomb.dll         one group naming a 4096 x 4096 PNG 200 times
-//   pe/group-bomb-2048.dll    the same with a 2048 x 2048 PNG (within limits)
+//   pe/group-bomb-ok.dll      the same with a 1448 x 1448 PNG (within limits;
+//                             half the largest, so that a sanitized fuzz
+//                             run replays it well inside its time limit)
 //   pe/many-groups.dll        40 groups each naming a 2048 x 2048 PNG
 //   pe/directories.dll        262,140 empty language directories
-//   ne/group-bomb.icl         the NE form of group-bomb-2048.dll
+//   ne/group-bomb.icl         the NE form of group-bomb-ok.dll
 //   ico/inflate-bomb.ico      a 1 x 1 PNG whose stream inflates to 1.3 GB
 //   ico/largest.ico           one 2048 x 2048 PNG, the largest icon image
 //   bmp/rle-bomb.bmp          64 bytes claiming 16384 x 2048 pixels
@@ -52,11 +54,12 @@ int main(int argc, char** argv) {
   }
   const fs::path root = argv[1];
   const Buf png4096 = pgtest::ZeroPng(4096, 4096), png2048 = pgtest::ZeroPng(2048, 2048);
+  const Buf png1448 = pgtest::ZeroPng(1448, 1448);
   Write(root / "pe" / "group-bomb.dll", pgtest::GroupBombPe(png4096, 1, 200));
-  Write(root / "pe" / "group-bomb-2048.dll", pgtest::GroupBombPe(png2048, 1, 200));
+  Write(root / "pe" / "group-bomb-ok.dll", pgtest::GroupBombPe(png1448, 1, 200));
   Write(root / "pe" / "many-groups.dll", pgtest::GroupBombPe(png2048, 40, 1));
   Write(root / "pe" / "directories.dll", pgtest::ManyDirectoriesPe(131070));
-  Write(root / "ne" / "group-bomb.icl", pgtest::GroupBombNe(png2048, 1, 200));
+  Write(root / "ne" / "group-bomb.icl", pgtest::GroupBombNe(png1448, 1, 200));
   Write(root / "ico" / "inflate-bomb.ico", Ico(pgtest::Png(1, 1, pgtest::ZerosZlib(1300000000)), 1));
   Write(root / "ico" / "largest.ico", Ico(png2048, 2048));
   Write(root / "bmp" / "rle-bomb.bmp", pgtest::RleBomb(16384, 2048));
