@@ -440,10 +440,13 @@ bool TForm1::WriteIconFile(const pg::Icon& icon, const std::wstring& fileName) {
   });
   // Written beside the target first: a failed write leaves an existing file
   // as it was.
-  const pg::Error e = pg::WriteFileReplacing(std::filesystem::path(fileName), file.bytes);
+  const pg::OutputFile out{std::filesystem::path(fileName), file.bytes};
+  const pg::WriteResult w = pg::WriteFilesReplacing(std::span<const pg::OutputFile>(&out, 1));
   HideProgress();
-  if (e == pg::Error::kOk) return true;
-  std::wstring reason = pgw::Widen(pg::ErrorText(e));
+  if (w.ok()) return true;
+  // The core's sentence and the system's own reason, in UTF-8.
+  const std::string text8 = w.Text();
+  std::wstring reason = std::filesystem::path(std::u8string(text8.begin(), text8.end())).wstring();
   if (!reason.empty()) reason[0] = static_cast<wchar_t>(towupper(reason[0]));
   const std::wstring text = L"ﾌｧｲﾙ " + fileName + L" を作成できません\n\n" + reason + L".";
   MessageBoxW(Handle(), text.c_str(), kAppTitle, MB_OK | MB_ICONERROR);
