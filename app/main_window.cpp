@@ -412,7 +412,11 @@ void TForm1::SpeedButton2Click(Control&) {
 // A file that cannot be read or written, in the words of the program's
 // other file errors: the file's name, what failed, and why.
 void TForm1::ShowFileError(const std::wstring& fileName, const wchar_t* failed, pg::Error e) {
-  std::wstring reason = pgw::Widen(pg::ErrorText(e));
+  ShowFileError(fileName, failed, pgw::Widen(pg::ErrorText(e)));
+}
+
+void TForm1::ShowFileError(const std::wstring& fileName, const wchar_t* failed,
+                           std::wstring reason) {
   if (!reason.empty()) reason[0] = static_cast<wchar_t>(towupper(reason[0]));
   ShowError(L"ﾌｧｲﾙ " + fileName + L" " + failed + L"\n\n" + reason + L".");
 }
@@ -444,9 +448,13 @@ bool TForm1::WriteIconFile(const pg::Icon& icon, const std::wstring& fileName) {
   });
   // Written beside the target first: a failed write leaves an existing file
   // as it was.
-  const pg::Error e = pg::WriteFileReplacing(std::filesystem::path(fileName), file.bytes);
+  const pg::OutputFile out{std::filesystem::path(fileName), file.bytes};
+  const pg::WriteResult w = pg::WriteFilesReplacing(std::span<const pg::OutputFile>(&out, 1));
   HideProgress();
-  if (e == pg::Error::kOk) return true;
-  ShowFileError(fileName, L"を作成できません", e);
+  if (w.ok()) return true;
+  // The core's sentence and the system's own reason, in UTF-8.
+  const std::string text8 = w.Text();
+  ShowFileError(fileName, L"を作成できません",
+                std::filesystem::path(std::u8string(text8.begin(), text8.end())).wstring());
   return false;
 }

@@ -84,6 +84,7 @@ class TForm1 : public pgf::Form, private PickerHost {
   void LoadArtwork();
   void MakeCaptionFont();
   void ShowFileError(const std::wstring& fileName, const wchar_t* failed, pg::Error e);
+  void ShowFileError(const std::wstring& fileName, const wchar_t* failed, std::wstring reason);
   void ShowError(const std::wstring& text);
 
   // Getting icons in (drop_routing.cpp).

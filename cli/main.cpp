@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 #include "icon_writer.h"
 #include "keysplit.h"
 #include "layers.h"
+#include "packed_bitmap.h"
 
 namespace {
 
@@ -41,7 +43,8 @@ compose   lays the lower icon, then the upper icon, over the key colour
   --bmp FILE              also write the 32x32 composite, key colour included,
                           as a 24-bit bitmap
   --upper FILE            the upper icon: an .ico file, an executable or
-                          library (EXE, DLL, ICL, 16-bit NE), or a bitmap
+                          library (EXE, DLL, ICL, 16-bit NE), a bitmap, or a
+                          .pac packed bitmap (told by its extension)
   --lower FILE            the lower icon, the same kinds of file
   --upper-index N         which icon of the file (default 0); N below -1 names
   --lower-index N         the icon group whose resource id is -N
@@ -51,11 +54,19 @@ compose   lays the lower icon, then the upper icon, over the key colour
   --lower-offset X,Y      (default 0,0; may be negative: --upper-offset=-5,3)
   An omitted slot is empty.
 
+  -o and --bmp are written together: both files are replaced, or neither.
+
 list      prints one line per icon of FILE: its index, the sizes and depths
-          its group holds, and its resource id or name.
+          its group holds, and its resource id or name. An icon that compose
+          could not use is listed as "damaged" with what is wrong with it.
+
+Limits: files up to 128 MB; icon images up to 4096 pixels a side and
+4 million pixels; bitmaps up to 16384 pixels a side and 16 million pixels;
+.pac pictures up to 256 x 256; a file's images decoded for its large and
+small icons together up to 16 million pixels.
 
 Exit status: 0 on success, 1 when a file is missing, damaged or cannot be
-written, 2 on bad usage.
+written (or, for list, holds a damaged icon), 2 on bad usage.
 )";
 
 std::string Display(const fs::path& p) {
@@ -71,6 +82,38 @@ int UsageError(std::string_view what) {
 int FileError(const fs::path& file, pg::Error e) {
   std::cerr << "pairglyph: " << Display(file) << ": " << pg::ErrorText(e) << "\n";
   return kExitFailure;
+}
+
+int WriteError(const pg::WriteResult& w) {
+  std::cerr << "pairglyph: " << Display(w.file) << ": " << w.Text() << "\n";
+  return kExitFailure;
+}
+
+// .pac files have no signature: they are told by their extension, as the
+// window tells a dropped one.
+bool IsPackedBitmap(const fs::path& p) {
+  std::string ext = Display(p.extension());
+  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return ext == ".pac";
+}
+
+pg::Result<std::unique_ptr<pg::IconSource>> OpenSource(const fs::path& path) {
+  if (!IsPackedBitmap(path)) return pg::OpenIconSourceFile(path);
+  auto pac = pg::ReadFileBytes(path);
+  if (!pac) return pac.error();
+  auto bmp = pg::ConvertPackedBitmap(*pac);
+  if (!bmp) return bmp.error();
+  return pg::OpenIconSource(*bmp);
+}
+
+// Whether two output names reach the same file: the same name once links
+// and dots are resolved, or two names of one existing file.
+bool SameFile(const fs::path& a, const fs::path& b) {
+  std::error_code ec1, ec2;
+  if (fs::equivalent(a, b, ec1)) return true;
+  const fs::path ca = fs::weakly_canonical(fs::absolute(a, ec1), ec1);
+  const fs::path cb = fs::weakly_canonical(fs::absolute(b, ec2), ec2);
+  return !ec1 && !ec2 && ca == cb;
 }
 
 template <class Int>
@@ -107,7 +150,7 @@ struct ComposeArgs {
 
 // Loads the icon a slot gets from a file, as the window's picker would.
 pg::Result<pg::Icon> LoadSlotIcon(const SlotArgs& slot) {
-  auto source = pg::OpenIconSourceFile(*slot.file);
+  auto source = OpenSource(*slot.file);
   if (!source) return source.error();
   if ((*source)->Count() < 1) return pg::Error::kNotIconSource;
   return (*source)->Extract(slot.index, slot.small ? pg::kSmallSize : pg::kCellSize);
@@ -128,13 +171,13 @@ int Compose(const ComposeArgs& args) {
 
   pg::PaletteTable table;
   const auto file = pg::WriteIconFile(pg::SplitKeyColour(model.Composite()), args.depth, table);
-  if (const auto e = pg::WriteFileReplacing(args.output, file.bytes); e != pg::Error::kOk)
-    return FileError(args.output, e);
+  std::vector<pg::OutputFile> outputs = {{args.output, file.bytes}};
+  std::vector<std::uint8_t> bmp;
   if (args.bmp) {
-    const auto bmp = pg::WriteBmp24(model.Composite());
-    if (const auto e = pg::WriteFileReplacing(*args.bmp, bmp); e != pg::Error::kOk)
-      return FileError(*args.bmp, e);
+    bmp = pg::WriteBmp24(model.Composite());
+    outputs.push_back({*args.bmp, bmp});
   }
+  if (const auto w = pg::WriteFilesReplacing(outputs); !w.ok()) return WriteError(w);
   if (args.depth == 8 && file.bitsPerPixel == 24)
     std::cerr << "pairglyph: too many colours for 8 bits; wrote 24 bits per pixel\n";
   return kExitOk;
@@ -149,23 +192,36 @@ std::string GroupLabel(const pg::IconGroupInfo& info) {
   return "id " + std::to_string(info.resourceId);
 }
 
+// Lists every icon with the verdict compose would reach on it: an icon is
+// damaged when its large or its small icon cannot be extracted.
 int List(const fs::path& path) {
-  auto source = pg::OpenIconSourceFile(path);
+  auto source = OpenSource(path);
   if (!source) return FileError(path, source.error());
-  if ((*source)->Count() < 1) return FileError(path, pg::Error::kNotIconSource);
-  for (int i = 0; i < (*source)->Count(); ++i) {
-    const pg::IconGroupInfo info = (*source)->Info(i);
+  const pg::IconSource& s = **source;
+  if (s.Count() < 1) return FileError(path, pg::Error::kNotIconSource);
+  int status = kExitOk;
+  for (int i = 0; i < s.Count(); ++i) {
+    const pg::IconGroupInfo info = s.Info(i);
+    pg::Error verdict = info.status;
+    for (int size : {pg::kCellSize, pg::kSmallSize})
+      if (verdict == pg::Error::kOk) verdict = s.Extract(i, size).error();
     std::cout << i;
-    const char* sep = "\t";
-    for (const auto& e : info.entries) {
-      std::cout << sep << e.width << 'x' << e.height << ' ' << e.bitsPerPixel << "bpp";
-      sep = ", ";
+    if (verdict != pg::Error::kOk) {
+      std::cout << "\tdamaged: " << pg::ErrorText(verdict);
+      std::cerr << "pairglyph: " << Display(path) << ": icon " << i << ": " << pg::ErrorText(verdict) << "\n";
+      status = kExitFailure;
+    } else {
+      const char* sep = "\t";
+      for (const auto& e : info.entries) {
+        std::cout << sep << e.width << 'x' << e.height << ' ' << e.bitsPerPixel << "bpp";
+        sep = ", ";
+      }
     }
-    if ((*source)->Kind() == pg::SourceKind::kPeImage || (*source)->Kind() == pg::SourceKind::kNeImage)
+    if (s.Kind() == pg::SourceKind::kPeImage || s.Kind() == pg::SourceKind::kNeImage)
       std::cout << "\t(" << GroupLabel(info) << ')';
     std::cout << '\n';
   }
-  return kExitOk;
+  return status;
 }
 
 // Splits "--name=value" and "--name value"; a value may start with '-'
@@ -244,10 +300,11 @@ int ParseCompose(ArgCursor& cur) {
     }
   }
   if (!haveOutput) return UsageError("compose needs -o OUT.ico");
+  if (args.bmp && SameFile(args.output, *args.bmp)) return UsageError("-o and --bmp name the same file");
   return Compose(args);
 }
 
-int Run(std::vector<std::string> args) {
+int RunCommand(std::vector<std::string> args) {
   if (args.empty()) return UsageError("no command given");
   const std::string command = args.front();
   args.erase(args.begin());
@@ -264,6 +321,15 @@ int Run(std::vector<std::string> args) {
     return List(PathFromUtf8(file));
   }
   return UsageError("unknown command '" + command + "'");
+}
+
+int Run(std::vector<std::string> args) {
+  try {
+    return RunCommand(std::move(args));
+  } catch (const std::bad_alloc&) {
+    std::cerr << "pairglyph: " << pg::ErrorText(pg::Error::kOutOfMemory) << "\n";
+    return kExitFailure;
+  }
 }
 
 }  // namespace

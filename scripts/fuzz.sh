@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
-# Runs every built libFuzzer target for SECONDS each and fails on any crash,
-# leak, timeout or sanitizer report.
+# Replays the regression corpus through every built libFuzzer target, then
+# fuzzes each for SECONDS; fails on any crash, leak, timeout, out-of-memory
+# or sanitizer report.
 #
 #   scripts/fuzz.sh SECONDS
 #
+# Limits: the readers promise that no single input costs more than 256 MB
+# or 2 s (unsanitized), so every run here allocates at most 256 MB at once,
+# stays under 512 MB resident (sanitizer overhead included) and 5 s per
+# input; an input that passes them is a finding, like a crash.
+#
 # Convention: the target fuzz_<name> (from fuzz/fuzz_<name>.cpp) starts from
-# the seed corpus fuzz/corpus/<name>/. It runs on a scratch copy, so the
-# committed corpus never grows; crashing inputs are kept under
+# the seed corpus fuzz/corpus/<name>/ with the dictionary fuzz/dict/<name>.dict.
+# Its regression corpus is the <name>/ folder that pg_hostile_inputs writes
+# (the inputs that once cost gigabytes or seconds). Fuzzing runs on a scratch
+# copy, so the committed corpus never grows; failing inputs are kept under
 # <build>/artifacts/<name>/. The build folder is build/fuzz unless
 # PG_FUZZ_BUILD names another.
 set -euo pipefail
@@ -14,6 +22,7 @@ seconds=${1:?usage: fuzz.sh SECONDS}
 cd "$(dirname "$0")/.."
 root=$PWD
 build=${PG_FUZZ_BUILD:-$root/build/fuzz}
+limits=(-rss_limit_mb=512 -malloc_limit_mb=256 -timeout=5)
 
 shopt -s nullglob
 targets=()
@@ -24,13 +33,31 @@ if ((${#targets[@]} == 0)); then
   echo "fuzz: no targets in $build/fuzz (build the fuzz preset first)" >&2
   exit 1
 fi
+hostile=$(find "$build" -name pg_hostile_inputs -type f -perm -u+x | head -n 1)
+if [[ -z $hostile ]]; then
+  echo "fuzz: no pg_hostile_inputs in $build (build the fuzz preset first)" >&2
+  exit 1
+fi
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+"$hostile" "$scratch/regressions"
 failed=()
 for t in "${targets[@]}"; do
   name=$(basename "$t")
   name=${name#fuzz_}
+  artifacts="$build/artifacts/$name"
+  mkdir -p "$artifacts"
+  regressions=("$scratch/regressions/$name"/*)
+  if ((${#regressions[@]})); then
+    echo "== fuzz_$name: replaying ${#regressions[@]} regression inputs"
+    if ! "$t" "${limits[@]}" -artifact_prefix="$artifacts/" "${regressions[@]}" \
+        >"$scratch/$name.replay.log" 2>&1; then
+      tail -n 40 "$scratch/$name.replay.log" >&2
+      failed+=("$name (regressions)")
+      continue
+    fi
+  fi
   corpus="$scratch/$name"
   mkdir -p "$corpus"
   if [[ -d $root/fuzz/corpus/$name ]]; then
@@ -38,10 +65,10 @@ for t in "${targets[@]}"; do
   else
     echo "fuzz: warning: no seed corpus fuzz/corpus/$name/" >&2
   fi
-  artifacts="$build/artifacts/$name"
-  mkdir -p "$artifacts"
+  dict=()
+  [[ -f $root/fuzz/dict/$name.dict ]] && dict=(-dict="$root/fuzz/dict/$name.dict")
   echo "== fuzz_$name for ${seconds}s"
-  if ! "$t" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -print_final_stats=1 \
+  if ! "$t" -max_total_time="$seconds" "${limits[@]}" "${dict[@]}" -print_final_stats=1 \
       -artifact_prefix="$artifacts/" "$corpus" >"$scratch/$name.log" 2>&1; then
     tail -n 60 "$scratch/$name.log" >&2
     failed+=("$name")

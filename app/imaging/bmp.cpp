@@ -40,19 +40,31 @@ void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
   PutU16(out, v >> 16);
 }
 
-}  // namespace
-
-Result<Image> ReadBmp(Bytes file) {
+// The pixel offset from the DIB's start that a file header names, if any.
+Result<std::optional<std::uint64_t>> PixelOffset(Bytes file) {
   if (file.size() < 2 || file[0] != 'B' || file[1] != 'M') return Error::kBadSignature;
   ByteReader r(file, 10);
   const std::uint32_t offBits = r.U32();
   if (r.Failed()) return Error::kTruncated;
-  std::optional<std::uint64_t> pixelOffset;
-  if (offBits != 0) {
-    if (offBits < kFileHeaderSize) return Error::kBadHeader;
-    pixelOffset = offBits - kFileHeaderSize;
-  }
-  return Decode(file.subspan(kFileHeaderSize), pixelOffset);
+  if (offBits == 0) return std::optional<std::uint64_t>();
+  if (offBits < kFileHeaderSize) return Error::kBadHeader;
+  return std::optional<std::uint64_t>(offBits - kFileHeaderSize);
+}
+
+}  // namespace
+
+Result<Image> ReadBmp(Bytes file) {
+  auto pixelOffset = PixelOffset(file);
+  if (!pixelOffset) return pixelOffset.error();
+  return Decode(file.subspan(kFileHeaderSize), *pixelOffset);
+}
+
+Result<BmpSize> ReadBmpSize(Bytes file) {
+  auto pixelOffset = PixelOffset(file);
+  if (!pixelOffset) return pixelOffset.error();
+  auto layout = dib::ParseLayout(file.subspan(kFileHeaderSize), dib::Kind::kBitmap, *pixelOffset);
+  if (!layout) return layout.error();
+  return BmpSize{layout->width, layout->rows};
 }
 
 Result<Image> ReadPackedDib(Bytes dib) { return Decode(dib, std::nullopt); }

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
+#include <string>
+#include <system_error>
 #include <vector>
 
 #include "byte_reader.h"
@@ -11,16 +14,52 @@
 
 namespace pg {
 
-// No icon source the program reads comes anywhere near this; refusing
-// larger files keeps a stray multi-gigabyte drop from exhausting memory.
-inline constexpr std::uintmax_t kMaxInputFileSize = 256u * 1024u * 1024u;
+// The largest file any reader takes in. The system's largest icon
+// libraries hold a few tens of megabytes; refusing larger files keeps a
+// stray multi-gigabyte drop from exhausting memory, and together with the
+// readers' own limits keeps any one input within 256 MB.
+inline constexpr std::uintmax_t kMaxInputFileSize = 128u * 1024u * 1024u;
 
+// The whole file, read into a buffer of exactly its size.
 Result<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& path,
                                                 std::uintmax_t maxSize = kMaxInputFileSize);
 
-// Writes `data` to a temporary file in the target's folder, flushes it to
-// disk and only then puts it in place of `path`. On any failure the
-// temporary file is removed and an existing `path` is left as it was.
+// What became of a write: kOk, or the core's error, the system's own reason
+// and the file it concerns.
+struct WriteResult {
+  Error error = Error::kOk;
+  std::error_code cause;       // empty when the system gave no reason
+  std::filesystem::path file;  // the output the failure concerns
+  bool ok() const noexcept { return error == Error::kOk; }
+  // "file cannot be written: Permission denied": the core's sentence, then
+  // the system's reason in the system's language (UTF-8), without a full stop.
+  std::string Text() const;
+};
+
+struct OutputFile {
+  std::filesystem::path path;
+  Bytes data;
+};
+
+// Writes several files as one: each goes to a temporary file in its
+// target's folder, is flushed to disk and gets the target's permissions
+// (and owner, where the system allows); only when every file is written are
+// they put in place, each with one rename (POSIX) or ReplaceFileW / MoveFileExW
+// with write-through (Windows), after which the folder is flushed. When one
+// cannot be put in place, the ones already replaced get their old files
+// back, so either all targets change or none.
+//
+// A target that is a symbolic link is written through to the file it names.
+// A target with further hard links is rewritten in place, so every name keeps
+// seeing the same file. A target without any write permission, or marked
+// read-only, is refused, as the system's own copy tools refuse it.
+//
+// Temporary files are named ".pairglyph-<process id>-<random>.tmp", short
+// enough for any folder's name limit; such files that a killed run left
+// behind in a target's folder are removed by the next write there.
+WriteResult WriteFilesReplacing(std::span<const OutputFile> files);
+
+// One file; the error alone.
 Error WriteFileReplacing(const std::filesystem::path& path, Bytes data);
 
 }  // namespace pg

@@ -19,6 +19,7 @@
 // from the image's own header; the entry's bit count is often wrong.
 #include "ico_reader.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "dib.h"
@@ -33,19 +34,17 @@ Result<IconImage> DecodePngIcon(Bytes data, std::uint64_t pixelBudget) {
   if (!rgba) return rgba.error();
   IconImage out;
   out.bitsPerPixel = 32;
+  // A PNG always carries its transparency in alpha (opaque formats get 255),
+  // by the same rule as a 32-bit DIB's.
   out.icon.colour = Image(rgba->width, rgba->height);
   out.icon.mask = Image(rgba->width, rgba->height);
-  std::vector<std::uint8_t> alpha;
-  alpha.reserve(rgba->pixels.size() / 4);
+  const std::uint8_t* p = rgba->pixels.data();
   for (int y = 0; y < rgba->height; ++y)
-    for (int x = 0; x < rgba->width; ++x) {
-      const std::uint8_t* p =
-          &rgba->pixels[(static_cast<std::size_t>(y) * static_cast<std::size_t>(rgba->width) + static_cast<std::size_t>(x)) * 4];
-      out.icon.colour.SetPixel(x, y, Rgb(p[0], p[1], p[2]));
-      alpha.push_back(p[3]);
+    for (int x = 0; x < rgba->width; ++x, p += 4) {
+      const bool opaque = p[3] >= kOpaqueAlpha;
+      out.icon.mask.SetPixel(x, y, opaque ? kBlack : kWhite);
+      out.icon.colour.SetPixel(x, y, opaque ? Rgb(p[0], p[1], p[2]) : kBlack);
     }
-  // A PNG always carries its transparency in alpha (opaque formats get 255).
-  ApplyAlpha(out.icon, alpha);
   return out;
 }
 
@@ -89,17 +88,13 @@ Result<IconImage> Decode(Bytes data, std::uint64_t pixelBudget) {
   return DecodeDibIcon(data, pixelBudget);
 }
 
-std::uint64_t Area(const IconImage& im) noexcept {
-  return static_cast<std::uint64_t>(im.Width()) * static_cast<std::uint64_t>(im.Height());
-}
+bool MatchesEntry(int actual, int entry) noexcept { return entry == 0 ? actual >= 256 : actual == entry; }
 
-// The first of `images` that `better` prefers to every earlier candidate.
-template <class Pred, class Better>
-const IconImage* Pick(const std::vector<IconImage>& images, Pred candidate, Better better) {
-  const IconImage* best = nullptr;
-  for (const IconImage& im : images)
-    if (candidate(im) && (best == nullptr || better(im, *best))) best = &im;
-  return best;
+// 0: the exact size; 1: larger in both directions (scaled down); 2: the rest
+// (kept at its own size).
+int Tier(const IconImageHeader& h, int size) noexcept {
+  if (h.width == size && h.height == size) return 0;
+  return h.width >= size && h.height >= size ? 1 : 2;
 }
 
 }  // namespace
@@ -118,14 +113,53 @@ void ApplyAlpha(Icon& icon, std::span<const std::uint8_t> alpha) {
     }
 }
 
-Result<IconImage> DecodeIconImage(Bytes data) { return Decode(data, kMaxIconPixelsPerFile); }
-
-bool MatchesEntrySize(const IconImage& image, int entryWidth, int entryHeight) noexcept {
-  const auto matches = [](int actual, int entry) { return entry == 0 ? actual >= 256 : actual == entry; };
-  return matches(image.Width(), entryWidth) && matches(image.Height(), entryHeight);
+Result<IconImageHeader> ReadIconImageHeader(Bytes data) {
+  IconImageHeader out;
+  if (png::HasSignature(data)) {
+    auto h = png::ReadHeader(data);
+    if (!h) return h.error();
+    out = {h->width, h->height, 32};
+  } else {
+    auto layout = dib::ParseLayout(data, dib::Kind::kIcon);
+    if (!layout) return layout.error();
+    out = {layout->width, layout->rows, layout->bitCount};
+    if (out.width > kMaxIconDimension || out.height > kMaxIconDimension || out.Pixels() > kMaxIconImagePixels)
+      return Error::kImageTooLarge;
+    // The colour rows must all be there, and the AND mask too unless the
+    // image has 32 bits, whose alpha may stand in for it.
+    const auto rows = static_cast<std::uint64_t>(layout->rows);
+    const std::uint64_t colour = layout->stride * rows;
+    const std::uint64_t mask = dib::RowStride(static_cast<std::uint64_t>(layout->width), 1) * rows;
+    if (data.size() - layout->tableEnd < colour + (layout->bitCount == 32 ? 0 : mask))
+      return Error::kTruncated;
+  }
+  if (out.width > kMaxIconDimension || out.height > kMaxIconDimension || out.Pixels() > kMaxIconImagePixels)
+    return Error::kImageTooLarge;
+  return out;
 }
 
-Result<std::vector<IconImage>> ReadIcoImages(Bytes file) {
+std::vector<std::size_t> RankIconImages(const std::vector<IconImageHeader>& headers, int size) {
+  std::vector<std::size_t> order(headers.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t ia, std::size_t ib) {
+    const IconImageHeader &a = headers[ia], &b = headers[ib];
+    const int ta = Tier(a, size), tb = Tier(b, size);
+    if (ta != tb) return ta < tb;
+    // Exact: more colours first. Larger: the smallest, then more colours.
+    // Smaller: the largest, then more colours.
+    if (ta != 0 && a.Pixels() != b.Pixels()) return ta == 1 ? a.Pixels() < b.Pixels() : a.Pixels() > b.Pixels();
+    return a.bitsPerPixel > b.bitsPerPixel;
+  });
+  return order;
+}
+
+Result<IconImage> DecodeIconImage(Bytes data) { return Decode(data, kMaxIconImagePixels); }
+
+bool MatchesEntrySize(const IconImage& image, int entryWidth, int entryHeight) noexcept {
+  return MatchesEntry(image.Width(), entryWidth) && MatchesEntry(image.Height(), entryHeight);
+}
+
+Result<std::vector<IconImageRef>> ReadIcoDirectory(Bytes file) {
   ByteReader r(file);
   const std::uint16_t reserved = r.U16(), type = r.U16(), count = r.U16();
   if (r.Failed()) return Error::kTruncated;
@@ -135,9 +169,8 @@ Result<std::vector<IconImage>> ReadIcoImages(Bytes file) {
   if (6 + std::uint64_t{16} * count > file.size()) return Error::kTruncated;
   if (count > kMaxIcoImages) return Error::kBadHeader;
 
-  std::vector<IconImage> images;
+  std::vector<IconImageRef> images;
   images.reserve(count);
-  std::uint64_t budget = kMaxIconPixelsPerFile;
   for (int i = 0; i < count; ++i) {
     const int width = r.U8(), height = r.U8();
     r.Skip(2);  // colour count, reserved
@@ -148,39 +181,70 @@ Result<std::vector<IconImage>> ReadIcoImages(Bytes file) {
     if (planes > 1 || bits > 32) return Error::kBadHeader;
     const auto data = SubRange(file, offset, size);
     if (!data) return Error::kTruncated;
-    auto image = Decode(*data, budget);
+    auto header = ReadIconImageHeader(*data);
+    if (!header) return header.error();
+    if (!MatchesEntry(header->width, width) || !MatchesEntry(header->height, height)) return Error::kBadImageSize;
+    images.push_back({*header, *data});
+  }
+  return images;
+}
+
+Result<std::vector<IconImage>> ReadIcoImages(Bytes file) {
+  auto directory = ReadIcoDirectory(file);
+  if (!directory) return directory.error();
+  // Every image is kept, so all of them together get one image's budget.
+  std::uint64_t budget = kMaxIconImagePixels;
+  for (const IconImageRef& ref : *directory) {
+    if (ref.header.Pixels() > budget) return Error::kImageTooLarge;
+    budget -= ref.header.Pixels();
+  }
+  std::vector<IconImage> images;
+  images.reserve(directory->size());
+  for (const IconImageRef& ref : *directory) {
+    auto image = Decode(ref.data, ref.header.Pixels());
     if (!image) return image.error();
-    if (!MatchesEntrySize(*image, width, height)) return Error::kBadImageSize;
-    budget -= Area(*image);
     images.push_back(std::move(*image));
   }
   return images;
 }
 
+Icon FitIconImage(const IconImage& image, int size) {
+  return Tier({image.Width(), image.Height(), image.bitsPerPixel}, size) == 1 ? ResizeIcon(image.icon, size)
+                                                                            : image.icon;
+}
+
 Icon ChooseIconImage(const std::vector<IconImage>& images, int size) {
   assert(!images.empty() && "there is no icon to choose from no images");
-  const auto exact = [size](const IconImage& im) { return im.Width() == size && im.Height() == size; };
-  if (const IconImage* best = Pick(images, exact, [](const IconImage& a, const IconImage& b) {
-        return a.bitsPerPixel > b.bitsPerPixel;
-      }))
-    return best->icon;
-  // Smaller in area first, then more colours.
-  const auto fewerPixelsThenMoreColours = [](const IconImage& a, const IconImage& b) {
-    return Area(a) != Area(b) ? Area(a) < Area(b) : a.bitsPerPixel > b.bitsPerPixel;
-  };
-  const auto covers = [size](const IconImage& im) { return im.Width() >= size && im.Height() >= size; };
-  if (const IconImage* best = Pick(images, covers, fewerPixelsThenMoreColours)) return ResizeIcon(best->icon, size);
-  const IconImage* best = Pick(images, [](const IconImage&) { return true; },
-                               [](const IconImage& a, const IconImage& b) {
-                                 return Area(a) != Area(b) ? Area(a) > Area(b) : a.bitsPerPixel > b.bitsPerPixel;
-                               });
-  return best->icon;
+  std::vector<IconImageHeader> headers;
+  headers.reserve(images.size());
+  for (const IconImage& im : images) headers.push_back({im.Width(), im.Height(), im.bitsPerPixel});
+  return FitIconImage(images[RankIconImages(headers, size).front()], size);
+}
+
+Result<Icon> DecodeBestImage(const std::vector<IconImageRef>& images, int size, std::uint64_t& budget) {
+  std::vector<IconImageHeader> headers;
+  headers.reserve(images.size());
+  for (const IconImageRef& ref : images) headers.push_back(ref.header);
+  Error first = Error::kOk;
+  for (std::size_t i : RankIconImages(headers, size)) {
+    const std::uint64_t pixels = headers[i].Pixels();
+    if (pixels > budget) {
+      if (first == Error::kOk) first = Error::kTooMuchImageData;
+      continue;
+    }
+    budget -= pixels;
+    auto image = Decode(images[i].data, pixels);
+    if (image) return FitIconImage(*image, size);
+    if (first == Error::kOk) first = image.error();
+  }
+  return first == Error::kOk ? Error::kNoImages : first;
 }
 
 Result<Icon> ReadIcoFile(Bytes file, int size) {
-  auto images = ReadIcoImages(file);
-  if (!images) return images.error();
-  return ChooseIconImage(*images, size);
+  auto directory = ReadIcoDirectory(file);
+  if (!directory) return directory.error();
+  std::uint64_t budget = kMaxIconPixelsPerFile;
+  return DecodeBestImage(*directory, size, budget);
 }
 
 }  // namespace pg

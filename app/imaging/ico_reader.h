@@ -22,11 +22,17 @@ struct IconImage {
 };
 
 // Limits of the icon readers. No real icon file comes near them; they bound
-// what a damaged or hostile file can make the reader allocate.
+// what a damaged or hostile file can make a reader allocate and compute.
 inline constexpr int kMaxIcoImages = 1024;          // directory entries per file
 inline constexpr int kMaxIconDimension = 4096;      // width or height of one image
-// Decoded pixels of all images of one file together (each pixel costs a
-// colour and a mask pixel): one 4096 x 4096 image, or many ordinary ones.
+// Pixels of one image (each decoded pixel costs a colour and a mask pixel,
+// 8 bytes, plus its raw data): 2048 x 2048, or a 4096 x 1024 strip.
+inline constexpr std::uint64_t kMaxIconImagePixels = std::uint64_t{1} << 22;
+// Pixels decoded from one file altogether, whatever the number of icons and
+// extractions: the budget that keeps a file from costing more time than a
+// few large pictures do (four decodes of 2048 x 2048, about a second; or
+// the large and small icon of 128 groups that hold only 256 x 256 images). ReadIcoImages, which keeps every image, has the
+// smaller budget of one image.
 inline constexpr std::uint64_t kMaxIconPixelsPerFile = std::uint64_t{1} << 24;
 
 // The transparency rule of 32-bit images with alpha: a pixel is opaque where
@@ -36,7 +42,27 @@ inline constexpr std::uint64_t kMaxIconPixelsPerFile = std::uint64_t{1} << 24;
 inline constexpr std::uint8_t kOpaqueAlpha = 128;
 void ApplyAlpha(Icon& icon, std::span<const std::uint8_t> alpha);
 
-// Decodes one icon image. A 32-bit image with any non-zero alpha is opaque
+// What an icon image's own header says, read without decoding its pixels.
+struct IconImageHeader {
+  int width = 0;
+  int height = 0;
+  int bitsPerPixel = 0;  // PNG: 32
+  std::uint64_t Pixels() const noexcept {
+    return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+  }
+};
+
+// Reads and checks an image's header (a DIB's header and colour table and
+// that its rows are all there, or a PNG's IHDR) against the limits above.
+// The image may still fail to decode: a pixel that names no colour, a
+// damaged PNG stream.
+Result<IconImageHeader> ReadIconImageHeader(Bytes data);
+
+// The order in which images serve a target of `size` (see ChooseIconImage):
+// the best first, ties in file order.
+std::vector<std::size_t> RankIconImages(const std::vector<IconImageHeader>& headers, int size);
+
+// Decodes one icon image (at most kMaxIconImagePixels). A 32-bit image with any non-zero alpha is opaque
 // where alpha >= 128 and transparent (colour black) elsewhere; one whose
 // alpha is zero everywhere uses its AND mask.
 Result<IconImage> DecodeIconImage(Bytes data);
@@ -46,8 +72,27 @@ Result<IconImage> DecodeIconImage(Bytes data);
 // stands for 256 or more, since larger images cannot be described.
 bool MatchesEntrySize(const IconImage& image, int entryWidth, int entryHeight) noexcept;
 
+// One image of an icon directory (an .ico entry or an RT_GROUP_ICON entry):
+// its checked header and its bytes.
+struct IconImageRef {
+  IconImageHeader header;
+  Bytes data;
+};
+
+// Decodes the best image of `images` for `size` (see RankIconImages) and fits
+// it (FitIconImage); when an image's pixels turn out damaged, the next best.
+// Each decode is charged to `budget` (pixels); one that does not fit in what
+// is left is refused with kTooMuchImageData. The first failure is returned
+// when no image decodes.
+Result<Icon> DecodeBestImage(const std::vector<IconImageRef>& images, int size, std::uint64_t& budget);
+
+// The directory of an .ico file, every entry's image header checked against
+// its entry (width and height; a 0 stands for 256 or more).
+Result<std::vector<IconImageRef>> ReadIcoDirectory(Bytes file);
+
 // Every image of an .ico file (type word 0 or 1), fully decoded: a damaged
-// image refuses the whole file.
+// image refuses the whole file, and so do images whose pixels together pass
+// kMaxIconImagePixels.
 Result<std::vector<IconImage>> ReadIcoImages(Bytes file);
 
 // The icon a slot gets from a set of images, for a target of `size` (32 for
@@ -56,7 +101,14 @@ Result<std::vector<IconImage>> ReadIcoImages(Bytes file);
 // the largest smaller image at its own size. `images` must not be empty.
 Icon ChooseIconImage(const std::vector<IconImage>& images, int size = kCellSize);
 
-// ReadIcoImages + ChooseIconImage.
+// The icon a chosen image gives for `size`: itself when it has that size or
+// is smaller, else scaled down to size x size.
+Icon FitIconImage(const IconImage& image, int size);
+
+// The icon of an .ico file for `size`, as the icon sources give it: the
+// directory and every image's header are checked, then only the image
+// chosen from the headers is decoded (the next best one when its pixels
+// are damaged).
 Result<Icon> ReadIcoFile(Bytes file, int size = kCellSize);
 
 }  // namespace pg

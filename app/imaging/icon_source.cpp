@@ -9,14 +9,17 @@
 //                 planes (u16), bit count (u16), bytes in resource (u32),
 //                 RT_ICON id (u16)
 //
-// The group tables are read when the file is opened; an icon's images are
-// decoded only when that icon is extracted. The directory entries serve the
+// The group tables and every image's header are read when the file is
+// opened; an icon's pixels are decoded only when that icon is extracted, and
+// then only the image chosen for the size. The directory entries serve the
 // listing only: which image fits a size is decided from the images' own
 // headers, since the entries of real files are often wrong.
 #include "icon_source.h"
 
 #include <algorithm>
 #include <cassert>
+#include <map>
+#include <new>
 #include <utility>
 
 #include "bmp.h"
@@ -32,16 +35,70 @@ using Owned = std::vector<std::uint8_t>;
 
 bool ValidSize(int size) noexcept { return size >= 1 && size <= 256; }
 
-IconGroupInfo InfoOfImages(const std::vector<IconImage>& images) {
+// Runs `f`, turning a failed allocation into an error value: a hostile file
+// must never end the program, and the caller's state is untouched.
+template <class F>
+auto Guarded(F&& f) noexcept -> decltype(f()) {
+  try {
+    return f();
+  } catch (const std::bad_alloc&) {
+    return Error::kOutOfMemory;
+  } catch (const std::length_error&) {
+    return Error::kOutOfMemory;
+  }
+}
+
+// Decoding for one source: one pixel budget for the file, and the large and
+// small icons remembered when they were costly to make, so a picker that
+// lists a file and then takes an icon from it decodes each image once.
+class Decoder {
+ public:
+  Result<Icon> Extract(std::size_t group, const std::vector<IconImageRef>& images, int size) const {
+    const auto key = std::make_pair(group, size);
+    if (auto it = made_.find(key); it != made_.end()) return it->second;
+    const std::uint64_t before = budget_;
+    auto icon = DecodeBestImage(images, size, budget_);
+    if (icon && size <= kCellSize && before - budget_ > kRememberAbove) made_.emplace(key, *icon);
+    return icon;
+  }
+
+  // What decoding the large and small icon of every group once would cost,
+  // checked against the budget when the file is opened, so that whether an
+  // icon can be decoded does not depend on which were taken before it.
+  static std::uint64_t Cost(const std::vector<IconImageRef>& images) {
+    std::vector<IconImageHeader> headers;
+    headers.reserve(images.size());
+    for (const IconImageRef& ref : images) headers.push_back(ref.header);
+    std::uint64_t cost = 0;
+    for (int size : {kCellSize, kSmallSize}) {
+      const auto order = RankIconImages(headers, size);
+      if (!order.empty()) cost += headers[order.front()].Pixels();
+    }
+    return cost;
+  }
+
+ private:
+  static constexpr std::uint64_t kRememberAbove = 256 * 256;
+  mutable std::uint64_t budget_ = kMaxIconPixelsPerFile;
+  mutable std::map<std::pair<std::size_t, int>, Icon> made_;
+};
+
+IconGroupInfo InfoOfImages(const std::vector<IconImageRef>& images) {
   IconGroupInfo info;
-  for (const IconImage& im : images)
-    info.entries.push_back({im.Width(), im.Height(), im.bitsPerPixel});
+  for (const IconImageRef& im : images)
+    info.entries.push_back({im.header.width, im.header.height, im.header.bitsPerPixel});
   return info;
 }
 
 class IcoSource final : public IconSource {
  public:
-  explicit IcoSource(std::vector<IconImage> images) : images_(std::move(images)) {}
+  explicit IcoSource(Owned bytes) : bytes_(std::move(bytes)) {}
+  Error Parse() {
+    auto directory = ReadIcoDirectory(bytes_);
+    if (!directory) return directory.error();
+    images_ = std::move(*directory);
+    return Error::kOk;
+  }
   SourceKind Kind() const noexcept override { return SourceKind::kIcoFile; }
   int Count() const noexcept override { return 1; }
   IconGroupInfo Info(int index) const override {
@@ -49,11 +106,13 @@ class IcoSource final : public IconSource {
   }
   Result<Icon> Extract(int index, int size) const override {
     if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
-    return ChooseIconImage(images_, size);
+    return Guarded([&]() -> Result<Icon> { return decoder_.Extract(0, images_, size); });
   }
 
  private:
-  std::vector<IconImage> images_;
+  Owned bytes_;
+  std::vector<IconImageRef> images_;
+  Decoder decoder_;
 };
 
 // The shell makes one opaque icon of a bitmap file, scaled to the icon size.
@@ -69,7 +128,7 @@ class BitmapSource final : public IconSource {
   }
   Result<Icon> Extract(int index, int size) const override {
     if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
-    return OpaqueBitmapIcon(image_, size);
+    return Guarded([&]() -> Result<Icon> { return OpaqueBitmapIcon(image_, size); });
   }
 
  private:
@@ -79,22 +138,22 @@ class BitmapSource final : public IconSource {
 
 struct Group {
   IconGroupInfo info;
-  std::vector<std::uint16_t> iconIds;
-  Error error = Error::kOk;  // a damaged table refuses only this icon
+  std::vector<IconImageRef> images;  // the entries whose image exists and has a sound header
 };
 
-Group ReadGroup(const ExeResource& res) {
-  Group g;
+// The group table: its entries for the listing and the icon ids they name.
+Error ReadGroupTable(const ExeResource& res, Group& g, std::vector<std::uint16_t>& ids) {
   g.info.resourceId = res.named ? 0 : res.id;
   g.info.name = res.name;
   ByteReader r(res.data);
   r.Skip(2);
   const std::uint16_t type = r.U16();
   const std::uint16_t count = r.U16();
-  if (r.Failed()) { g.error = Error::kTruncated; return g; }
-  if (type != 1) { g.error = Error::kBadSignature; return g; }
-  if (std::uint64_t{count} * 14 > r.Remaining()) { g.error = Error::kTruncated; return g; }
-  g.iconIds.reserve(count);
+  if (r.Failed()) return Error::kTruncated;
+  if (type != 1) return Error::kBadSignature;
+  if (std::uint64_t{count} * 14 > r.Remaining()) return Error::kTruncated;
+  if (count == 0) return Error::kNoImages;
+  ids.reserve(count);
   g.info.entries.reserve(count);
   for (std::uint16_t i = 0; i < count; ++i) {
     const std::uint8_t w = r.U8();
@@ -102,10 +161,10 @@ Group ReadGroup(const ExeResource& res) {
     r.Skip(4);  // colour count, reserved, planes
     const std::uint16_t bpp = r.U16();
     r.Skip(4);  // bytes in resource: the resource's own size is what counts
-    g.iconIds.push_back(r.U16());
+    ids.push_back(r.U16());
     g.info.entries.push_back({w ? w : 256, h ? h : 256, bpp});
   }
-  return g;
+  return Error::kOk;
 }
 
 class ExeSource final : public IconSource {
@@ -119,13 +178,59 @@ class ExeSource final : public IconSource {
     auto res = kind_ == SourceKind::kNeImage ? ReadNeIconResources(data)
                                              : ReadPeIconResources(data);
     if (!res) return res.error();
+    if (res->groups.size() > static_cast<std::size_t>(kMaxIconGroups)) return Error::kTooManyResources;
+
+    // Every icon's header once, looked up by id; the first of two
+    // resources with one id wins.
+    struct IconRes {
+      std::uint32_t id;
+      Bytes data;
+      Result<IconImageHeader> header = Error::kNoImages;
+      bool read = false;
+    };
+    std::vector<IconRes> icons;
+    icons.reserve(res->icons.size());
+    for (const ExeResource& ic : res->icons) icons.push_back({ic.id, ic.data});
+    std::stable_sort(icons.begin(), icons.end(), [](const IconRes& a, const IconRes& b) { return a.id < b.id; });
+    const auto find = [&](std::uint32_t id) -> IconRes* {
+      auto it = std::lower_bound(icons.begin(), icons.end(), id,
+                                 [](const IconRes& e, std::uint32_t v) { return e.id < v; });
+      return it != icons.end() && it->id == id ? &*it : nullptr;
+    };
+
     groups_.reserve(res->groups.size());
-    for (const ExeResource& g : res->groups) groups_.push_back(ReadGroup(g));
-    icons_.reserve(res->icons.size());
-    for (const ExeResource& ic : res->icons) icons_.emplace_back(ic.id, ic.data);
-    // Stable, so the first of two resources with one id wins.
-    std::stable_sort(icons_.begin(), icons_.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::uint64_t entries = 0, cost = 0;
+    std::vector<std::uint16_t> ids;
+    for (const ExeResource& res1 : res->groups) {
+      Group g;
+      ids.clear();
+      Error e = ReadGroupTable(res1, g, ids);
+      entries += ids.size();
+      if (entries > static_cast<std::uint64_t>(kMaxIconGroupEntries)) return Error::kTooManyResources;
+      // One missing or damaged image leaves the others usable; the group
+      // fails with the first fault only when none is left.
+      for (std::uint16_t id : ids) {
+        IconRes* icon = find(id);
+        Error fault = Error::kMissingResource;
+        if (icon) {
+          if (!icon->read) {
+            icon->header = ReadIconImageHeader(icon->data);
+            icon->read = true;
+          }
+          if (icon->header) {
+            g.images.push_back({*icon->header, icon->data});
+            continue;
+          }
+          fault = icon->header.error();
+        }
+        if (e == Error::kOk) e = fault;
+      }
+      if (!g.images.empty()) e = Error::kOk;
+      g.info.status = e;
+      cost += Decoder::Cost(g.images);
+      groups_.push_back(std::move(g));
+    }
+    if (cost > kMaxIconPixelsPerFile) return Error::kTooMuchImageData;
     return Error::kOk;
   }
 
@@ -139,31 +244,17 @@ class ExeSource final : public IconSource {
   Result<Icon> Extract(int index, int size) const override {
     const Group* g = Find(index);
     if (!g || !ValidSize(size)) return Error::kNoSuchIcon;
-    if (g->error != Error::kOk) return g->error;
-    if (g->iconIds.empty()) return Error::kNoImages;
-    std::vector<IconImage> images;
-    images.reserve(g->iconIds.size());
-    Error first = Error::kOk;
-    for (std::uint16_t id : g->iconIds) {
-      const Bytes* data = IconData(id);
-      if (!data) {
-        if (first == Error::kOk) first = Error::kMissingResource;
-        continue;
-      }
-      // One damaged or missing image leaves the others usable.
-      auto im = DecodeIconImage(*data);
-      if (im) images.push_back(std::move(*im));
-      else if (first == Error::kOk) first = im.error();
-    }
-    if (images.empty()) return first;
-    return ChooseIconImage(images, size);
+    if (g->info.status != Error::kOk) return g->info.status;
+    return Guarded([&]() -> Result<Icon> {
+      return decoder_.Extract(static_cast<std::size_t>(g - groups_.data()), g->images, size);
+    });
   }
 
  private:
   // Index i >= 0 is the i-th group; below -1, the group with id -index.
   const Group* Find(int index) const noexcept {
     if (index >= 0)
-      return static_cast<std::size_t>(index) < groups_.size() ? &groups_[index] : nullptr;
+      return static_cast<std::size_t>(index) < groups_.size() ? &groups_[static_cast<std::size_t>(index)] : nullptr;
     if (index == -1) return nullptr;
     const std::int64_t id = -static_cast<std::int64_t>(index);
     for (const Group& g : groups_)
@@ -171,27 +262,21 @@ class ExeSource final : public IconSource {
     return nullptr;
   }
 
-  const Bytes* IconData(std::uint32_t id) const noexcept {
-    auto it = std::lower_bound(icons_.begin(), icons_.end(), id,
-                               [](const auto& e, std::uint32_t v) { return e.first < v; });
-    return it != icons_.end() && it->first == id ? &it->second : nullptr;
-  }
-
   SourceKind kind_;
   Owned bytes_;
   std::vector<Group> groups_;
-  std::vector<std::pair<std::uint32_t, Bytes>> icons_;
+  Decoder decoder_;
 };
 
-// An icon file: reserved 0, type 1 (or the 0 that old writers left), and a
-// directory the file can hold.
+// An icon file: reserved 0, type 1 (or the 0 that old writers left) and at
+// least one image. Type 1 is signature enough to call a file that fails to
+// read a damaged icon file; type 0 is not (see OpenOwned).
 bool LooksLikeIco(Bytes data) noexcept {
   ByteReader r(data);
   const std::uint16_t reserved = r.U16();
   const std::uint16_t type = r.U16();
   const std::uint16_t count = r.U16();
-  return !r.Failed() && reserved == 0 && type <= 1 && count >= 1 &&
-         std::uint64_t{count} * 16 <= r.Remaining();
+  return !r.Failed() && reserved == 0 && type <= 1 && (type == 1 || count >= 1);
 }
 
 int BitmapBitCount(Bytes data) noexcept {
@@ -201,6 +286,13 @@ int BitmapBitCount(Bytes data) noexcept {
   r.Seek(headerSize == 12 ? 24 : 28);
   const std::uint16_t bpp = r.U16();
   return r.Failed() ? 0 : bpp;
+}
+
+template <class Source>
+Result<std::unique_ptr<IconSource>> Parsed(std::unique_ptr<Source> src) {
+  const Error e = src->Parse();
+  if (e != Error::kOk) return e;
+  return std::unique_ptr<IconSource>(std::move(src));
 }
 
 Result<std::unique_ptr<IconSource>> OpenOwned(Owned bytes) {
@@ -213,10 +305,7 @@ Result<std::unique_ptr<IconSource>> OpenOwned(Owned bytes) {
       case ExeFormat::kNe: kind = SourceKind::kNeImage; break;
       default: return Error::kNotIconSource;  // a DOS program or another format
     }
-    auto src = std::make_unique<ExeSource>(kind, std::move(bytes));
-    const Error e = src->Parse();
-    if (e != Error::kOk) return e;
-    return std::unique_ptr<IconSource>(std::move(src));
+    return Parsed(std::make_unique<ExeSource>(kind, std::move(bytes)));
   }
   if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M') {
     auto image = ReadBmp(data);
@@ -225,15 +314,12 @@ Result<std::unique_ptr<IconSource>> OpenOwned(Owned bytes) {
         std::make_unique<BitmapSource>(std::move(*image), BitmapBitCount(data)));
   }
   if (LooksLikeIco(data)) {
-    auto images = ReadIcoImages(data);
-    if (images && images->empty()) return Error::kNoImages;
-    if (!images) {
-      // Type 0 is too weak a signature to call a file damaged: four zero
-      // bytes start many files that are no icons at all.
-      if (data[2] == 0) return Error::kNotIconSource;
-      return images.error();
-    }
-    return std::unique_ptr<IconSource>(std::make_unique<IcoSource>(std::move(*images)));
+    const bool typeZero = data[2] == 0;
+    auto src = Parsed(std::make_unique<IcoSource>(std::move(bytes)));
+    // Type 0 is too weak a signature to call a file damaged: four zero
+    // bytes start many files that are no icons at all.
+    if (!src && typeZero) return Error::kNotIconSource;
+    return src;
   }
   return Error::kNotIconSource;
 }
@@ -249,13 +335,15 @@ Icon OpaqueBitmapIcon(const Image& picture, int size) {
 }
 
 Result<std::unique_ptr<IconSource>> OpenIconSource(Bytes data) {
-  return OpenOwned(Owned(data.begin(), data.end()));
+  return Guarded([&] { return OpenOwned(Owned(data.begin(), data.end())); });
 }
 
 Result<std::unique_ptr<IconSource>> OpenIconSourceFile(const std::filesystem::path& path) {
-  auto bytes = ReadFileBytes(path);
-  if (!bytes) return bytes.error();
-  return OpenOwned(std::move(*bytes));
+  return Guarded([&]() -> Result<std::unique_ptr<IconSource>> {
+    auto bytes = ReadFileBytes(path);
+    if (!bytes) return bytes.error();
+    return OpenOwned(std::move(*bytes));
+  });
 }
 
 std::filesystem::path MunFallbackPath(const std::filesystem::path& systemRoot,

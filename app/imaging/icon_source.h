@@ -19,12 +19,22 @@ namespace pg {
 
 enum class SourceKind { kIcoFile, kPeImage, kNeImage, kBitmap };
 
+// Limits of the executable and library readers, beyond those of the image
+// readers (ico_reader.h). No real library comes near them: the system's
+// largest hold a few hundred groups of a dozen images each.
+inline constexpr int kMaxIconGroups = 1 << 16;           // RT_GROUP_ICON per file
+inline constexpr int kMaxIconGroupEntries = 1 << 18;     // entries of all groups together
+
 // What one icon (group) holds, for listings.
 struct IconGroupInfo {
   struct Entry { int width = 0; int height = 0; int bitsPerPixel = 0; };
   std::vector<Entry> entries;
   std::uint32_t resourceId = 0;  // numeric id of the group; 0 when it is named
   std::u16string name;           // the group's name when it has one
+  // Why Extract refuses this icon, as far as the group table and the
+  // images' headers tell (kOk: it extracts unless the pixel data of every
+  // usable image is damaged, which only decoding finds).
+  Error status = Error::kOk;
 };
 
 class IconSource {
@@ -42,7 +52,10 @@ class IconSource {
   // Icon `index`: 0.. Count()-1 in resource order, or below -1 for the group
   // whose resource id is -index (the shell's "path,-id"). `size` 32 gives
   // the large icon, 16 the small one. kNoSuchIcon for -1 and for any index
-  // the file has no icon for. Only the images of that one icon are decoded.
+  // the file has no icon for. The image is chosen from the headers and only
+  // that one is decoded; all decoding of one source shares one pixel budget
+  // (kMaxIconPixelsPerFile), which a file is refused for at opening already
+  // when its large and small icons could not all be decoded within it.
   virtual Result<Icon> Extract(int index, int size = kCellSize) const = 0;
 };
 
@@ -53,7 +66,8 @@ Icon OpaqueBitmapIcon(const Image& picture, int size = kCellSize);
 
 // Opens an icon source from bytes in memory. kNotIconSource when the bytes
 // are no .ico, PE, NE or bitmap file; another error when they claim to be
-// one but are damaged.
+// one but are damaged or pass a limit. A failed allocation is kOutOfMemory,
+// here and in Extract.
 Result<std::unique_ptr<IconSource>> OpenIconSource(Bytes data);
 
 // The same for a file on disk. The kind is told by the bytes, never by the

@@ -9,7 +9,9 @@
 //   904 + S1 + S2   any      not read
 //
 // Each embedded file must lie wholly inside the .pac file and be 14 to 4096
-// bytes long. Mask pixels of pure white (0x00FFFFFF) mark transparent pixels
+// bytes long, and neither picture may be larger than
+// kMaxPackedBitmapDimension in either direction (checked before its pixels
+// are decoded). Mask pixels of pure white (0x00FFFFFF) mark transparent pixels
 // of the top-left 16 x 16; those colour pixels become exactly the key colour.
 // The result is always a 24-bit bitmap: written back with a colour table,
 // the key colour would become the table's nearest colour and the pixels
@@ -37,6 +39,11 @@ Result<Bytes> Embedded(Bytes pac, std::uint64_t offset) {
   if (size < kMinEmbeddedSize || size > kMaxEmbeddedSize) return Error::kBadHeader;
   const auto bytes = SubRange(pac, offset, size);
   if (!bytes) return Error::kTruncated;
+  // The size decides the allocation: look at it before decoding.
+  auto picture = ReadBmpSize(*bytes);
+  if (!picture) return picture.error();
+  if (picture->width > kMaxPackedBitmapDimension || picture->height > kMaxPackedBitmapDimension)
+    return Error::kImageTooLarge;
   return *bytes;
 }
 

@@ -12,6 +12,11 @@
 
 namespace pg {
 
+// A .pac carries a 16 x 16 picture. Run-length pixels let its few kilobytes
+// claim a picture of any size, and the conversion writes the whole colour
+// image out again, so pictures above this size are refused.
+inline constexpr int kMaxPackedBitmapDimension = 256;
+
 Result<std::vector<std::uint8_t>> ConvertPackedBitmap(Bytes pacFile);
 
 }  // namespace pg

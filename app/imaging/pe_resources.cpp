@@ -26,13 +26,17 @@
 //
 // Hostile files: the tree is walked at most three levels deep and a
 // directory that is reached twice refuses the file, so a self- or ancestor-
-// pointing entry cannot loop; entry counts are checked against the bytes the
-// resource section holds before any entry is read; every RVA goes through
+// pointing entry cannot loop and no directory is read twice; the visited
+// offsets are kept in a hash set, so the walk stays linear in the number of
+// directories however many a file holds; entry counts are checked against
+// the bytes the resource section holds before any entry is read; of a
+// language directory only the first entry is read; every RVA goes through
 // MapRva(), the one place that turns it into file bytes.
 #include "pe_resources.h"
 
 #include <algorithm>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 namespace pg {
@@ -165,10 +169,20 @@ class ResourceTree {
 
   // The entries of the directory at `offset`; each directory may be read
   // only once, which is what stops loops.
-  Result<std::vector<DirEntry>> Directory(std::uint32_t offset) {
-    if (std::find(visited_.begin(), visited_.end(), offset) != visited_.end())
-      return Error::kBadResourceDirectory;
-    visited_.push_back(offset);
+  Result<std::vector<DirEntry>> Directory(std::uint32_t offset) { return Read(offset, false); }
+
+  // Only the first entry of the directory at `offset`, or nothing when it
+  // has none.
+  Result<std::optional<DirEntry>> FirstEntry(std::uint32_t offset) {
+    auto entries = Read(offset, true);
+    if (!entries) return entries.error();
+    if (entries->empty()) return std::optional<DirEntry>();
+    return std::optional<DirEntry>(entries->front());
+  }
+
+ private:
+  Result<std::vector<DirEntry>> Read(std::uint32_t offset, bool firstOnly) {
+    if (!visited_.insert(offset).second) return Error::kBadResourceDirectory;
     ByteReader r(rsrc_);
     r.Seek(offset);
     r.Skip(12);
@@ -176,7 +190,7 @@ class ResourceTree {
     if (r.Failed()) return Error::kBadResourceDirectory;
     if (std::uint64_t{count} * kDirectoryEntrySize > r.Remaining())
       return Error::kBadResourceDirectory;
-    std::vector<DirEntry> entries(count);
+    std::vector<DirEntry> entries(firstOnly ? std::min<std::uint32_t>(count, 1) : count);
     for (DirEntry& e : entries) {
       e.name = r.U32();
       e.target = r.U32();
@@ -184,6 +198,7 @@ class ResourceTree {
     return entries;
   }
 
+ public:
   Result<std::u16string> Name(std::uint32_t nameField) const {
     ByteReader r(rsrc_);
     r.Seek(nameField & ~kHighBit);
@@ -213,7 +228,7 @@ class ResourceTree {
   Bytes file_;
   Bytes rsrc_;
   const std::vector<Section>& sections_;
-  std::vector<std::uint32_t> visited_;
+  std::unordered_set<std::uint32_t> visited_;
 };
 
 // Level 2 and 3 below one type: every name, first language.
@@ -235,10 +250,10 @@ Error ReadType(ResourceTree& tree, std::uint32_t typeDirectory, bool numericOnly
     }
     std::uint32_t dataEntry = n.target;
     if (n.target & kHighBit) {
-      auto languages = tree.Directory(n.target & ~kHighBit);
-      if (!languages) return languages.error();
-      if (languages->empty()) continue;  // a name without any language holds nothing
-      const DirEntry& first = languages->front();
+      auto language = tree.FirstEntry(n.target & ~kHighBit);
+      if (!language) return language.error();
+      if (!*language) continue;  // a name without any language holds nothing
+      const DirEntry& first = **language;
       // A fourth level does not exist.
       if (first.target & kHighBit) return Error::kBadResourceDirectory;
       dataEntry = first.target;

@@ -1,5 +1,4 @@
-// PNG streams inside icons, decoded by stb_image. Private to the core's
-// readers.
+// PNG streams inside icons. Private to the core's readers.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +12,17 @@ namespace pg::png {
 // True when `data` starts with the eight-byte PNG signature.
 bool HasSignature(Bytes data) noexcept;
 
+// The IHDR chunk: enough to choose an image and to refuse absurd sizes
+// before anything is decoded.
+struct Header {
+  int width = 0;
+  int height = 0;
+};
+
+// Reads and checks the signature and IHDR (size, bit depth against colour
+// type, compression, filter and interlace methods).
+Result<Header> ReadHeader(Bytes data);
+
 struct Rgba {
   int width = 0;
   int height = 0;
@@ -20,7 +30,10 @@ struct Rgba {
 };
 
 // Checks the IHDR dimensions against `maxDimension` and `maxPixels` before
-// the decoder allocates anything, then decodes to 8-bit RGBA.
+// anything is allocated, then decodes to 8-bit RGBA. The image data is
+// inflated into a buffer of exactly the size the header needs: a stream that
+// would inflate to more is refused as soon as it passes that size, so a few
+// kilobytes can never cost more than the picture they claim to be.
 Result<Rgba> Decode(Bytes data, int maxDimension, std::uint64_t maxPixels);
 
 }  // namespace pg::png

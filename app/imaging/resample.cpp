@@ -42,26 +42,37 @@ Taps Weights(int src, int dst) {
   return taps;
 }
 
-// Filters `channels` interleaved planes of sw x sh values to dw x dh.
-std::vector<double> Filter(const std::vector<double>& in, int sw, int sh, int channels, int dw, int dh) {
+// Filters `channels` interleaved planes of sw x sh values to dw x dh, one
+// source row at a time: `row(y, out)` fills out[0 .. sw * channels) with
+// source row y. Only one source row, one filtered row and the destination
+// are held, so a large picture costs no copy of itself; the sums run in the
+// same order as a whole-image pass would.
+template <class RowFn>
+std::vector<double> Filter(int sw, int sh, int channels, int dw, int dh, RowFn row) {
   const Taps across = Weights(sw, dw), down = Weights(sh, dh);
   const auto c = static_cast<std::size_t>(channels);
-  std::vector<double> mid(static_cast<std::size_t>(dw) * static_cast<std::size_t>(sh) * c, 0.0);
-  for (int y = 0; y < sh; ++y)
-    for (int x = 0; x < dw; ++x)
-      for (const Tap& t : across[static_cast<std::size_t>(x)])
-        for (std::size_t k = 0; k < c; ++k)
-          mid[(static_cast<std::size_t>(y) * static_cast<std::size_t>(dw) + static_cast<std::size_t>(x)) * c + k] +=
-              t.weight *
-              in[(static_cast<std::size_t>(y) * static_cast<std::size_t>(sw) + static_cast<std::size_t>(t.index)) * c + k];
-  std::vector<double> out(static_cast<std::size_t>(dw) * static_cast<std::size_t>(dh) * c, 0.0);
+  const auto w = static_cast<std::size_t>(dw);
+  // For each source row, the destination rows it feeds and with what weight,
+  // in the order of each destination row's taps.
+  std::vector<std::vector<std::pair<int, double>>> feeds(static_cast<std::size_t>(sh));
   for (int y = 0; y < dh; ++y)
     for (const Tap& t : down[static_cast<std::size_t>(y)])
-      for (int x = 0; x < dw; ++x)
-        for (std::size_t k = 0; k < c; ++k)
-          out[(static_cast<std::size_t>(y) * static_cast<std::size_t>(dw) + static_cast<std::size_t>(x)) * c + k] +=
-              t.weight *
-              mid[(static_cast<std::size_t>(t.index) * static_cast<std::size_t>(dw) + static_cast<std::size_t>(x)) * c + k];
+      feeds[static_cast<std::size_t>(t.index)].push_back({y, t.weight});
+  std::vector<double> in(static_cast<std::size_t>(sw) * c), mid(w * c);
+  std::vector<double> out(w * static_cast<std::size_t>(dh) * c, 0.0);
+  for (int y = 0; y < sh; ++y) {
+    const auto& targets = feeds[static_cast<std::size_t>(y)];
+    if (targets.empty()) continue;
+    row(y, in.data());
+    std::fill(mid.begin(), mid.end(), 0.0);
+    for (std::size_t x = 0; x < w; ++x)
+      for (const Tap& t : across[x])
+        for (std::size_t k = 0; k < c; ++k) mid[x * c + k] += t.weight * in[static_cast<std::size_t>(t.index) * c + k];
+    for (const auto& [ty, weight] : targets) {
+      double* dst = &out[static_cast<std::size_t>(ty) * w * c];
+      for (std::size_t i = 0; i < w * c; ++i) dst[i] += weight * mid[i];
+    }
+  }
   return out;
 }
 
@@ -87,14 +98,15 @@ Image Resize(const Image& src, int width, int height) {
   assert(width >= 1 && height >= 1 && "resize targets are at least one pixel");
   if (src.Empty()) return Image(width, height);
   if (IsWholeEnlargement(src.Width(), src.Height(), width, height)) return Replicate(src, width, height);
-  std::vector<double> in;
-  in.reserve(src.Pixels().size() * 3);
-  for (Colour c : src.Pixels()) {
-    in.push_back(RedOf(c));
-    in.push_back(GreenOf(c));
-    in.push_back(BlueOf(c));
-  }
-  const std::vector<double> out = Filter(in, src.Width(), src.Height(), 3, width, height);
+  const int sw = src.Width();
+  const std::vector<double> out = Filter(sw, src.Height(), 3, width, height, [&](int y, double* in) {
+    for (int x = 0; x < sw; ++x) {
+      const Colour c = src.GetPixel(x, y);
+      in[3 * x] = RedOf(c);
+      in[3 * x + 1] = GreenOf(c);
+      in[3 * x + 2] = BlueOf(c);
+    }
+  });
   Image result(width, height);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
@@ -117,18 +129,16 @@ Icon ResizeIcon(const Icon& icon, int size) {
   // Coverage 1 where the mask is opaque, 0 where it is white; the colour is
   // weighted by coverage so that transparent pixels (black, or inverting
   // colours, which have no meaning once blended) lend the result nothing.
-  std::vector<double> in;
-  in.reserve(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
+  const std::vector<double> out = Filter(w, h, 4, size, size, [&](int y, double* in) {
+    for (int x = 0; x < w; ++x, in += 4) {
       const double cover = icon.mask.GetPixel(x, y) == kWhite ? 0.0 : 1.0;
       const Colour c = icon.colour.Contains(x, y) ? icon.colour.GetPixel(x, y) : kBlack;
-      in.push_back(cover);
-      in.push_back(cover * RedOf(c));
-      in.push_back(cover * GreenOf(c));
-      in.push_back(cover * BlueOf(c));
+      in[0] = cover;
+      in[1] = cover * RedOf(c);
+      in[2] = cover * GreenOf(c);
+      in[3] = cover * BlueOf(c);
     }
-  const std::vector<double> out = Filter(in, w, h, 4, size, size);
+  });
   Icon result = TransparentIcon(size);
   for (int y = 0; y < size; ++y)
     for (int x = 0; x < size; ++x) {

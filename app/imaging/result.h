@@ -15,12 +15,15 @@ enum class Error {
   kFileUnreadable,
   kFileTooLarge,
   kFileWriteFailed,
+  kFileReadOnly,       // the target is marked read-only
+  kNotAFile,           // the target is a folder or a device, not a file
   // Structure of any format.
   kTruncated,          // a field or block runs past the end of the data
   kBadSignature,       // magic number / type word is not what the format needs
   kBadHeader,          // a header field holds an impossible value
   kUnsupported,        // a valid variant this reader does not handle
   kImageTooLarge,      // dimensions above the reader's limits
+  kTooMuchImageData,   // the images of one file together pass the decoding budget
   kBadImageSize,       // width or height 0, or header disagrees with its entry
   kBadPalette,         // colour table too large or reaching past the data
   kBadPaletteIndex,    // a pixel names a colour the table does not have
@@ -31,9 +34,12 @@ enum class Error {
   kBadResourceDirectory,  // loops, nests too deep, or points outside the file
   kBadSectionTable,       // an RVA that lies in no section
   kMissingResource,       // a group names an icon that does not exist
+  kTooManyResources,      // more icon groups or entries than the readers' limits
   // Icon sources.
   kNotIconSource,      // the file is no icon file, executable, library or bitmap
   kNoSuchIcon,         // index outside the file's icons
+  // Anywhere.
+  kOutOfMemory,        // an allocation failed; nothing was changed
 };
 
 // A short English sentence for the user, without a trailing full stop.

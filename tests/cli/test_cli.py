@@ -1,12 +1,16 @@
 #!/usr/bin/env python3
 """The pairglyph command as a user runs it: real files in, real files out."""
 import os
+import resource
+import shutil
+import stat
 import struct
 import subprocess
 import tempfile
 import unittest
 
 CLI = os.environ.get("PG_CLI", "pairglyph")
+HOSTILE = os.environ.get("PG_HOSTILE")
 KEY = (64, 96, 128)
 
 
@@ -137,6 +141,68 @@ class Cli(unittest.TestCase):
         self.assertEqual(r.returncode, 1)
         self.assertIn("taken.ico", r.stderr)
         self.assertTrue(os.path.isdir(os.path.join(taken, "inside")))
+        # The system's own reason follows the program's sentence.
+        r = self.run_cli("compose", "-o", self.path("no-such-folder/x.ico"))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("file cannot be written: No such file or directory", r.stderr)
+
+    def test_a_save_keeps_the_files_identity(self):
+        icon = self.write("in.ico", solid_icon((9, 8, 7)))
+        # A name of 250 bytes: the temporary file beside it must still fit.
+        long_name = self.path("L" * 246 + ".ico")
+        r = self.run_cli("compose", "-o", long_name, "--upper", icon)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        # Mode, symbolic link and hard link survive the replacement.
+        target = self.write("target.ico", b"old")
+        os.chmod(target, 0o600)
+        os.symlink("target.ico", self.path("link.ico"))
+        os.link(target, self.path("second-name.ico"))
+        r = self.run_cli("compose", "-o", self.path("link.ico"), "--upper", icon)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(os.path.islink(self.path("link.ico")))
+        self.assertEqual(stat.S_IMODE(os.stat(target).st_mode), 0o600)
+        self.assertEqual(len(slurp(target)), 2238)
+        self.assertEqual(slurp(self.path("second-name.ico")), slurp(target))
+        self.assertEqual(os.stat(target).st_nlink, 2)
+        # A read-only file is refused and left alone, whoever runs the program.
+        locked = self.write("locked.ico", b"keep")
+        os.chmod(locked, 0o444)
+        r = self.run_cli("compose", "-o", locked)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("file is read-only: Permission denied", r.stderr)
+        self.assertEqual(slurp(locked), b"keep")
+        # No temporary file is left anywhere.
+        self.assertEqual([n for n in os.listdir(self.dir) if n.startswith(".pairglyph-")], [])
+
+    def test_icon_and_bitmap_are_written_together_or_not_at_all(self):
+        out = self.write("out.ico", b"old icon")
+        # The bitmap cannot be written: the icon must not have been replaced.
+        r = self.run_cli("compose", "-o", out, "--bmp", self.path("missing/out.bmp"))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("out.bmp", r.stderr)
+        self.assertEqual(slurp(out), b"old icon")
+        locked = self.write("locked.bmp", b"keep")
+        os.chmod(locked, 0o444)
+        r = self.run_cli("compose", "-o", out, "--bmp", locked)
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(slurp(out), b"old icon")
+        # One file named twice, directly, by another spelling or by a link, is bad usage.
+        os.link(out, self.path("same.ico"))
+        for bmp in (out, os.path.join(self.dir, ".", "out.ico"), self.path("same.ico")):
+            with self.subTest(bmp=bmp):
+                r = self.run_cli("compose", "-o", out, "--bmp", bmp)
+                self.assertEqual(r.returncode, 2, r.stderr)
+                self.assertIn("same file", r.stderr)
+        self.assertEqual(slurp(out), b"old icon")
+
+    def test_a_temporary_file_of_a_killed_run_is_removed_by_the_next_save(self):
+        # A process id above any the system hands out: that run is gone.
+        stale = self.write(".pairglyph-4194399-0badf00d.tmp", b"half an icon")
+        other = self.write(".pairglyph-%d-0badf00d.tmp" % os.getpid(), b"a live run's file")
+        r = self.run_cli("compose", "-o", self.path("new.ico"))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertFalse(os.path.exists(stale))
+        self.assertTrue(os.path.exists(other))
 
     def test_bad_usage_exits_2_with_the_usage(self):
         for args in ([], ["compose"], ["compose", "-o"], ["compose", "-o", "x.ico", "--depth", "12"],
@@ -178,6 +244,80 @@ class Cli(unittest.TestCase):
         r = self.run_cli("compose", "-o", out, "--lower", library, "--lower-index", "4")
         self.assertEqual(r.returncode, 1)
         self.assertIn("icons64.dll", r.stderr)
+
+    def test_pac_files_are_told_by_their_extension_and_give_one_icon(self):
+        def bmp24(colour):
+            rows = b"".join(bytes(c for _ in range(16) for c in (colour[2], colour[1], colour[0])) for _ in range(16))
+            return b"BM" + struct.pack("<IHHI", 54 + len(rows), 0, 0, 54) + struct.pack(
+                "<IiiHHIIiiII", 40, 16, 16, 1, 24, 0, len(rows), 0, 0, 0, 0) + rows
+        pac = bytes(904) + bmp24((200, 10, 20)) + bmp24((255, 255, 255))
+        for name in ("pic.pac", "PIC.PAC"):
+            with self.subTest(name):
+                path = self.write(name, pac)
+                r = self.run_cli("list", path)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(r.stdout.splitlines(), ["0\t16x16 24bpp"])
+        # The mask is white everywhere: the whole picture is the key colour, transparent.
+        opaque = self.write("opaque.pac", bytes(904) + bmp24((200, 10, 20)) + bmp24((0, 0, 0)))
+        out = self.path("pac.ico")
+        for path, transparent in ((self.path("pic.pac"), True), (opaque, False)):
+            r = self.run_cli("compose", "-o", out, "--depth", "24", "--lower", path)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            px, tr = read_ico_24(slurp(out))
+            self.assertEqual(tr[5][5], transparent)
+            if not transparent:
+                self.assertEqual(px[5][5], (200, 10, 20))
+        # Without the extension the bytes are no icon source at all.
+        r = self.run_cli("list", self.write("pic.bin", pac))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("file holds no icons", r.stderr)
+
+
+@unittest.skipUnless(HOSTILE, "needs pg_hostile_inputs (PG_HOSTILE)")
+class HostileInputs(unittest.TestCase):
+    """Every hostile input within 512 MB of address space (the program's own
+    included) and the 2 s of CPU any one input may cost: before, these cost
+    gigabytes (an abort on a failed allocation) or several seconds."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp()
+        subprocess.run([HOSTILE, cls.tmp], check=True, timeout=60)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp)
+
+    def run_limited(self, *args):
+        def limits():
+            resource.setrlimit(resource.RLIMIT_AS, (512 << 20, 512 << 20))
+            resource.setrlimit(resource.RLIMIT_CPU, (2, 2))
+        return subprocess.run([CLI, *args], capture_output=True, text=True, timeout=60, preexec_fn=limits)
+
+    def test_each_input_is_refused_with_its_reason_or_read_within_bounds(self):
+        cases = {
+            "pe/group-bomb.dll": "image is larger than the size limit",
+            "pe/group-bomb-ok.dll": None,
+            "ne/group-bomb.icl": None,
+            "pe/many-groups.dll": "images of the file are too large together",
+            "pe/directories.dll": "file holds no icons",
+            "ico/inflate-bomb.ico": "PNG image data is damaged",
+            "ico/largest.ico": None,
+            "bmp/rle-bomb.bmp": "image is larger than the size limit",
+            "bmp/rle-largest.bmp": None,
+            "pac/rle-bomb.pac": "image is larger than the size limit",
+        }
+        out = os.path.join(self.tmp, "out.ico")
+        for name, reason in cases.items():
+            path = os.path.join(self.tmp, name)
+            for args in (["list", path], ["compose", "-o", out, "--upper", path]):
+                with self.subTest(name=name, command=args[0]):
+                    r = self.run_limited(*args)
+                    if reason is None:
+                        self.assertEqual(r.returncode, 0, r.stderr)
+                    else:
+                        self.assertEqual(r.returncode, 1, r.stderr)
+                        self.assertIn(reason, r.stderr)
 
 
 if __name__ == "__main__":

@@ -40,10 +40,44 @@ TEST_F(FileIo, FailedWriteReportsAndLeavesTheTargetAsItWas) {
   const fs::path occupied = dir_ / "taken";
   fs::create_directories(occupied / "inside");  // a non-empty folder cannot be replaced by a file
   const std::uint8_t data[] = {1};
-  EXPECT_EQ(WriteFileReplacing(occupied, data), Error::kFileWriteFailed);
+  EXPECT_EQ(WriteFileReplacing(occupied, data), Error::kNotAFile);
   EXPECT_TRUE(fs::is_directory(occupied / "inside"));
   EXPECT_EQ(EntriesIn(dir_), 1u);
   EXPECT_EQ(WriteFileReplacing(dir_ / "no-such-folder" / "x.ico", data), Error::kFileWriteFailed);
+}
+
+TEST_F(FileIo, NamesNearTheLimitsOfTheSystemAreWrittenAndReadBack) {
+  // 250 characters in a folder of its own: past MAX_PATH on Windows, and
+  // with no room for a suffix on the name (the temporary name is short).
+  const fs::path target = dir_ / (std::string(246, 'n') + ".ico");
+  const std::uint8_t data[] = {4, 5, 6};
+  ASSERT_EQ(WriteFileReplacing(target, data), Error::kOk);
+  ASSERT_EQ(WriteFileReplacing(target, data), Error::kOk);
+  auto back = ReadFileBytes(target);
+  ASSERT_TRUE(back.ok()) << ErrorText(back.error());
+  EXPECT_EQ(back->size(), 3u);
+  EXPECT_EQ(EntriesIn(dir_), 1u);
+}
+
+TEST_F(FileIo, SeveralOutputsAreAllReplacedOrNoneWithTheSystemsReason) {
+  const fs::path first = dir_ / "first.ico", second = dir_ / "second.bmp";
+  const std::uint8_t old[] = {1}, fresh[] = {2, 2};
+  ASSERT_EQ(WriteFileReplacing(first, old), Error::kOk);
+  const OutputFile failing[] = {{first, fresh}, {dir_ / "missing" / "x.bmp", fresh}};
+  const WriteResult w = WriteFilesReplacing(failing);
+  EXPECT_EQ(w.error, Error::kFileWriteFailed);
+  EXPECT_EQ(w.file, dir_ / "missing" / "x.bmp");
+  const std::string text = w.Text();
+  EXPECT_EQ(text.rfind("file cannot be written: ", 0), 0u) << text;
+  EXPECT_GT(text.size(), std::string("file cannot be written: ").size()) << text;
+  EXPECT_EQ(*ReadFileBytes(first), (std::vector<std::uint8_t>{1}));
+  EXPECT_EQ(EntriesIn(dir_), 1u);  // no temporary file is left
+
+  const OutputFile both[] = {{first, fresh}, {second, old}};
+  ASSERT_TRUE(WriteFilesReplacing(both).ok());
+  EXPECT_EQ(*ReadFileBytes(first), (std::vector<std::uint8_t>{2, 2}));
+  EXPECT_EQ(*ReadFileBytes(second), (std::vector<std::uint8_t>{1}));
+  EXPECT_EQ(EntriesIn(dir_), 2u);
 }
 
 TEST_F(FileIo, ReadRefusesMissingFoldersAndOversizedFiles) {
