@@ -186,7 +186,9 @@ void Shape::Paint(HDC dc) {
 }
 
 void Gauge::SetProgress(int value) {
-  progress_ = std::clamp(value, 0, 100);
+  value = std::clamp(value, 0, 100);
+  if (value == progress_) return;  // a fill of many icons sets most values often
+  progress_ = value;
   Invalidate();
 }
 

@@ -160,10 +160,26 @@ void Form::Paint() {
   if (w <= 0 || h <= 0) return;
   // Everything goes to a memory bitmap first, so a drag repaints without
   // showing the layers being built up.
-  pgw::unique_hdc mem(CreateCompatibleDC(paint.get()));
-  pgw::unique_hbitmap bmp(CreateCompatibleBitmap(paint.get(), w, h));
-  if (!mem || !bmp) return;
-  pgw::SelectGuard keep(mem.get(), bmp.get());
+  if (!backDc_ || backWidth_ != w || backHeight_ != h) {
+    backDc_.reset();  // lets go of the old bitmap before it is deleted
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    backBitmap_.reset(CreateDIBSection(paint.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    backDc_.reset(CreateCompatibleDC(paint.get()));
+    if (!backDc_ || !backBitmap_) {
+      backDc_.reset();
+      return;
+    }
+    SelectObject(backDc_.get(), backBitmap_.get());
+    backWidth_ = w;
+    backHeight_ = h;
+  }
+  const pgw::unique_hdc& mem = backDc_;
   PaintBackground(mem.get(), client);
   for (Control* c : controls_) {
     if (!c->Visible()) continue;

@@ -76,6 +76,12 @@ class Form {
   Control* hover_ = nullptr;
   bool trackingLeave_ = false;
   bool ownRelease_ = false;
+  // The memory picture every paint is built in, kept between paints: a
+  // gauge that moves with every icon of a long list repaints often.
+  pgw::unique_hbitmap backBitmap_;  // declared first: the DC goes before it
+  pgw::unique_hdc backDc_;
+  int backWidth_ = 0;
+  int backHeight_ = 0;
 };
 
 ShiftState ShiftFromWParam(WPARAM wp, bool doubleClick = false) noexcept;

@@ -4,14 +4,41 @@
 
 #include <vector>
 
-#include "win/dib.h"
 
 namespace pgf {
 
+namespace {
+
+// A top-down 32-bit picture whose pixels the caller writes directly.
+pgw::unique_hbitmap MakeDibSection(int size, std::uint32_t*& bits) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = size;
+  bi.bmiHeader.biHeight = -size;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* p = nullptr;
+  pgw::unique_hbitmap bmp(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0));
+  bits = static_cast<std::uint32_t*>(p);
+  return bmp;
+}
+
+// COLORREF (0x00BBGGRR) to a DIB's 0x00RRGGBB.
+void CopyPixels(const pg::Image& image, std::uint32_t* bits) {
+  for (pg::Colour c : image.Pixels())
+    *bits++ = (std::uint32_t{pg::RedOf(c)} << 16) | (std::uint32_t{pg::GreenOf(c)} << 8) |
+              std::uint32_t{pg::BlueOf(c)};
+}
+
+}  // namespace
+
 bool ImageList::Create(int size) {
   Reset();
+  size_ = size;
   list_ = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 16, 16);
-  return list_ != nullptr;
+  colour_ = MakeDibSection(size, colourBits_);
+  mask_ = MakeDibSection(size, maskBits_);
+  return list_ && colour_ && mask_;
 }
 
 void ImageList::Clear() noexcept {
@@ -19,19 +46,23 @@ void ImageList::Clear() noexcept {
 }
 
 int ImageList::Add(const pg::Icon& icon) noexcept {
-  if (!list_ || icon.Empty()) return -1;
-  pgw::WindowDc screen(nullptr);
+  if (!list_ || !colour_ || icon.colour.Width() != size_ || icon.colour.Height() != size_ ||
+      icon.mask.Width() != size_ || icon.mask.Height() != size_)
+    return -1;
   // The list keeps its own copies; its mask is made from the mask image's
   // white (transparent) pixels.
-  const pgw::unique_hbitmap colour = pgw::Dib(icon.colour).ToBitmap(screen.get());
-  const pgw::unique_hbitmap mask = pgw::Dib(icon.mask).ToBitmap(screen.get());
-  if (!colour || !mask) return -1;
-  return ImageList_Add(list_, colour.get(), mask.get());
+  GdiFlush();
+  CopyPixels(icon.colour, colourBits_);
+  CopyPixels(icon.mask, maskBits_);
+  return ImageList_Add(list_, colour_.get(), mask_.get());
 }
 
 void ImageList::Reset() noexcept {
   if (list_) ImageList_Destroy(list_);
   list_ = nullptr;
+  colour_.reset();
+  mask_.reset();
+  colourBits_ = maskBits_ = nullptr;
 }
 
 bool ListView::Create(Form& form, Place place, int id) {

@@ -8,6 +8,7 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -35,6 +36,12 @@ class ImageList {
  private:
   void Reset() noexcept;
   HIMAGELIST list_ = nullptr;
+  int size_ = 0;
+  // One colour and one mask picture that every Add fills and the list
+  // copies from: making two bitmaps per icon costs more than the icon.
+  pgw::unique_hbitmap colour_, mask_;
+  std::uint32_t* colourBits_ = nullptr;
+  std::uint32_t* maskBits_ = nullptr;
 };
 
 class ListView : public ChildWindow {
