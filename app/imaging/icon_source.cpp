@@ -41,7 +41,8 @@ IconGroupInfo InfoOfImages(const std::vector<IconImage>& images) {
 
 class IcoSource final : public IconSource {
  public:
-  explicit IcoSource(std::vector<IconImage> images) : images_(std::move(images)) {}
+  IcoSource(std::vector<IconImage> images, Owned bytes)
+      : images_(std::move(images)), bytes_(std::move(bytes)) {}
   SourceKind Kind() const noexcept override { return SourceKind::kIcoFile; }
   int Count() const noexcept override { return 1; }
   IconGroupInfo Info(int index) const override {
@@ -51,9 +52,14 @@ class IcoSource final : public IconSource {
     if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
     return ChooseIconImage(images_, size);
   }
+  Result<SlotSource> ExtractSource(int index, bool small) const override {
+    if (index != 0) return Error::kNoSuchIcon;
+    return ReadIcoSlotSource(bytes_, small);
+  }
 
  private:
   std::vector<IconImage> images_;
+  Owned bytes_;
 };
 
 // The shell makes one opaque icon of a bitmap file, scaled to the icon size.
@@ -70,6 +76,12 @@ class BitmapSource final : public IconSource {
   Result<Icon> Extract(int index, int size) const override {
     if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
     return OpaqueBitmapIcon(image_, size);
+  }
+  Result<SlotSource> ExtractSource(int index, bool small) const override {
+    if (index != 0) return Error::kNoSuchIcon;
+    SlotSource source = PictureSlotSource(image_, {}, bpp_);
+    source.small = small;
+    return source;
   }
 
  private:
@@ -159,6 +171,18 @@ class ExeSource final : public IconSource {
     return ChooseIconImage(images, size);
   }
 
+  Result<SlotSource> ExtractSource(int index, bool small) const override {
+    const Group* g = Find(index);
+    if (!g) return Error::kNoSuchIcon;
+    if (g->error != Error::kOk) return g->error;
+    std::vector<Bytes> images;
+    images.reserve(g->iconIds.size());
+    for (std::uint16_t id : g->iconIds)
+      if (const Bytes* data = IconData(id)) images.push_back(*data);
+    if (images.empty()) return g->iconIds.empty() ? Error::kNoImages : Error::kMissingResource;
+    return DecodeSlotSource(images, small);
+  }
+
  private:
   // Index i >= 0 is the i-th group; below -1, the group with id -index.
   const Group* Find(int index) const noexcept {
@@ -233,7 +257,7 @@ Result<std::unique_ptr<IconSource>> OpenOwned(Owned bytes) {
       if (data[2] == 0) return Error::kNotIconSource;
       return images.error();
     }
-    return std::unique_ptr<IconSource>(std::make_unique<IcoSource>(std::move(*images)));
+    return std::unique_ptr<IconSource>(std::make_unique<IcoSource>(std::move(*images), std::move(bytes)));
   }
   return Error::kNotIconSource;
 }
