@@ -1,6 +1,7 @@
 // pairglyph: the command line over the same core as Tessary. It composes two
 // icons exactly as the window does and writes the icon Save writes, and it
 // lists the icons a file holds.
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include "keysplit.h"
 #include "layers.h"
 #include "packed_bitmap.h"
+#include "multi_size.h"
 
 namespace {
 
@@ -52,6 +54,12 @@ compose   lays the lower icon, then the upper icon, over the key colour
   --lower-small
   --upper-offset X,Y      where the icon's 32x32 cell lies in the composite
   --lower-offset X,Y      (default 0,0; may be negative: --upper-offset=-5,3)
+  --sizes LIST            write a multi-size icon instead: the same
+                          composition at each size of LIST (from 16, 20, 24,
+                          32, 40, 48, 64, 256, comma-separated, or "all"),
+                          each from the sources' own images, 32 bits with
+                          alpha (256 as PNG); offsets stay those of the 32x32
+                          cell. Not with --depth.
   An omitted slot is empty.
 
   -o and --bmp are written together: both files are replaced, or neither.
@@ -145,15 +153,43 @@ struct ComposeArgs {
   fs::path output;
   std::optional<fs::path> bmp;
   int depth = 8;
+  bool depthGiven = false;
+  std::vector<int> sizes;  // a multi-size icon when not empty
   SlotArgs upper, lower;
 };
 
-// Loads the icon a slot gets from a file, as the window's picker would.
-pg::Result<pg::Icon> LoadSlotIcon(const SlotArgs& slot) {
+// "all", or sizes of pg::kIconSizes separated by commas; each size once, in
+// the order given.
+std::optional<std::vector<int>> ParseSizes(std::string_view s) {
+  if (s == "all") return std::vector<int>(pg::kIconSizes.begin(), pg::kIconSizes.end());
+  std::vector<int> sizes;
+  while (true) {
+    const auto comma = s.find(',');
+    const auto size = ParseInt<int>(s.substr(0, comma));
+    if (!size || std::find(pg::kIconSizes.begin(), pg::kIconSizes.end(), *size) == pg::kIconSizes.end())
+      return std::nullopt;
+    if (std::find(sizes.begin(), sizes.end(), *size) == sizes.end()) sizes.push_back(*size);
+    if (comma == std::string_view::npos) return sizes;
+    s.remove_prefix(comma + 1);
+  }
+}
+
+// Puts the icon a slot gets from a file into the model, as the window's
+// picker would; with `everySize`, the images of its group as well.
+pg::Error LoadSlot(const SlotArgs& slot, pg::Slot which, bool everySize, pg::LayerModel& model) {
   auto source = OpenSource(*slot.file);
   if (!source) return source.error();
   if ((*source)->Count() < 1) return pg::Error::kNotIconSource;
-  return (*source)->Extract(slot.index, slot.small ? pg::kSmallSize : pg::kCellSize);
+  auto icon = (*source)->Extract(slot.index, slot.small ? pg::kSmallSize : pg::kCellSize);
+  if (!icon) return icon.error();
+  if (!everySize) {
+    model.SetIcon(which, std::move(*icon));
+    return pg::Error::kOk;
+  }
+  auto images = (*source)->ExtractSource(slot.index, slot.small);
+  if (!images) return images.error();
+  model.SetIcon(which, std::move(*icon), std::move(*images));
+  return pg::Error::kOk;
 }
 
 int Compose(const ComposeArgs& args) {
@@ -161,16 +197,17 @@ int Compose(const ComposeArgs& args) {
   for (auto [slot, which] : {std::pair{&args.upper, pg::Slot::kUpper},
                              std::pair{&args.lower, pg::Slot::kLower}}) {
     if (slot->file) {
-      auto icon = LoadSlotIcon(*slot);
-      if (!icon) return FileError(*slot->file, icon.error());
-      model.SetIcon(which, std::move(*icon));
+      if (const auto e = LoadSlot(*slot, which, !args.sizes.empty(), model); e != pg::Error::kOk)
+        return FileError(*slot->file, e);
     }
     model.SetOffset(which, slot->offset);
   }
   model.Rebuild();
 
   pg::PaletteTable table;
-  const auto file = pg::WriteIconFile(pg::SplitKeyColour(model.Composite()), args.depth, table);
+  const auto file = args.sizes.empty()
+                        ? pg::WriteIconFile(pg::SplitKeyColour(model.Composite()), args.depth, table)
+                        : pg::IconFileBytes{pg::WriteModelMultiSizeIcon(model, args.sizes), 32};
   std::vector<pg::OutputFile> outputs = {{args.output, file.bytes}};
   std::vector<std::uint8_t> bmp;
   if (args.bmp) {
@@ -178,7 +215,7 @@ int Compose(const ComposeArgs& args) {
     outputs.push_back({*args.bmp, bmp});
   }
   if (const auto w = pg::WriteFilesReplacing(outputs); !w.ok()) return WriteError(w);
-  if (args.depth == 8 && file.bitsPerPixel == 24)
+  if (args.sizes.empty() && args.depth == 8 && file.bitsPerPixel == 24)
     std::cerr << "pairglyph: too many colours for 8 bits; wrote 24 bits per pixel\n";
   return kExitOk;
 }
@@ -275,6 +312,12 @@ int ParseCompose(ArgCursor& cur) {
       auto v = need();
       if (!v || (*v != "8" && *v != "24")) return UsageError("--depth must be 8 or 24");
       args.depth = *v == "8" ? 8 : 24;
+      args.depthGiven = true;
+    } else if (arg == "--sizes") {
+      auto v = need();
+      auto sizes = v ? ParseSizes(*v) : std::nullopt;
+      if (!sizes) return UsageError("--sizes needs \"all\" or sizes from 16,20,24,32,40,48,64,256");
+      args.sizes = std::move(*sizes);
     } else if (arg == "--bmp") {
       auto v = need();
       if (!v || v->empty()) return UsageError("--bmp needs a file name");
@@ -301,6 +344,8 @@ int ParseCompose(ArgCursor& cur) {
   }
   if (!haveOutput) return UsageError("compose needs -o OUT.ico");
   if (args.bmp && SameFile(args.output, *args.bmp)) return UsageError("-o and --bmp name the same file");
+  if (args.depthGiven && !args.sizes.empty())
+    return UsageError("--depth does not apply to a multi-size icon (--sizes)");
   return Compose(args);
 }
 

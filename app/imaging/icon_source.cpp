@@ -108,6 +108,10 @@ class IcoSource final : public IconSource {
     if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
     return Guarded([&]() -> Result<Icon> { return decoder_.Extract(0, images_, size); });
   }
+  Result<SlotSource> ExtractSource(int index, bool small) const override {
+    if (index != 0) return Error::kNoSuchIcon;
+    return ReadIcoSlotSource(bytes_, small);
+  }
 
  private:
   Owned bytes_;
@@ -129,6 +133,12 @@ class BitmapSource final : public IconSource {
   Result<Icon> Extract(int index, int size) const override {
     if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
     return Guarded([&]() -> Result<Icon> { return OpaqueBitmapIcon(image_, size); });
+  }
+  Result<SlotSource> ExtractSource(int index, bool small) const override {
+    if (index != 0) return Error::kNoSuchIcon;
+    SlotSource source = PictureSlotSource(image_, {}, bpp_);
+    source.small = small;
+    return source;
   }
 
  private:
@@ -248,6 +258,17 @@ class ExeSource final : public IconSource {
     return Guarded([&]() -> Result<Icon> {
       return decoder_.Extract(static_cast<std::size_t>(g - groups_.data()), g->images, size);
     });
+  }
+
+  Result<SlotSource> ExtractSource(int index, bool small) const override {
+    const Group* g = Find(index);
+    if (!g) return Error::kNoSuchIcon;
+    if (g->info.status != Error::kOk) return g->info.status;
+    std::vector<Bytes> images;
+    images.reserve(g->images.size());
+    for (const IconImageRef& ref : g->images) images.push_back(ref.data);
+    if (images.empty()) return Error::kNoImages;
+    return Guarded([&]() -> Result<SlotSource> { return DecodeSlotSource(images, small); });
   }
 
  private:

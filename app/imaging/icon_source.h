@@ -13,6 +13,7 @@
 #include "byte_reader.h"
 #include "icon.h"
 #include "ico_reader.h"
+#include "multi_size.h"
 #include "result.h"
 
 namespace pg {
@@ -57,6 +58,17 @@ class IconSource {
   // (kMaxIconPixelsPerFile), which a file is refused for at opening already
   // when its large and small icons could not all be decoded within it.
   virtual Result<Icon> Extract(int index, int size = kCellSize) const = 0;
+  // The images of icon `index` (the same indices as Extract) that the sizes
+  // beyond 32x32 are composed from, for the large icon or the small one
+  // (laid at half size). A bitmap gives its whole picture. The default makes
+  // the source of the extracted icon alone.
+  virtual Result<SlotSource> ExtractSource(int index, bool small) const {
+    auto icon = Extract(index, small ? kSmallSize : kCellSize);
+    if (!icon) return icon.error();
+    SlotSource source = IconSlotSource(*icon);
+    source.small = small;
+    return source;
+  }
 };
 
 // The icon the shell makes of a bitmap: opaque everywhere; a size x size

@@ -8,6 +8,7 @@
 
 #include "icon.h"
 #include "image.h"
+#include "multi_size.h"
 
 namespace pg {
 
@@ -33,7 +34,18 @@ class LayerModel {
 
   const Icon& IconOf(Slot s) const noexcept { return Layer(s).icon; }
   // Replaces the slot's icon. The clean masks follow at the next Rebuild().
-  void SetIcon(Slot s, Icon icon) { Layer(s).icon = std::move(icon); }
+  // The slot's source becomes the icon itself (IconSlotSource).
+  void SetIcon(Slot s, Icon icon) {
+    Layer(s).source = IconSlotSource(icon);
+    Layer(s).icon = std::move(icon);
+  }
+  // Replaces the slot's icon together with the images it came from, which
+  // every size but the cell's 32x32 is composed from.
+  void SetIcon(Slot s, Icon icon, SlotSource source) {
+    Layer(s).icon = std::move(icon);
+    Layer(s).source = std::move(source);
+  }
+  const SlotSource& SourceOf(Slot s) const noexcept { return Layer(s).source; }
 
   Offset OffsetOf(Slot s) const noexcept { return Layer(s).offset; }
   void SetOffset(Slot s, Offset o) noexcept { Layer(s).offset = o; }
@@ -53,6 +65,7 @@ class LayerModel {
     Icon icon;
     Image clean;  // 32x32, derived by Rebuild()
     Offset offset;
+    SlotSource source;
   };
   LayerState& Layer(Slot s) noexcept { return s == Slot::kUpper ? upper_ : lower_; }
   const LayerState& Layer(Slot s) const noexcept {

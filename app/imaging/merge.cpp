@@ -15,9 +15,10 @@ Result<Icon> FlattenComposite(const Image& composite, PaletteTable& table, const
 Error MergeIcons(LayerModel& model, PaletteTable& table, const ProgressFn& progress) {
   auto flat = FlattenComposite(model.Composite(), table, progress);
   if (!flat) return flat.error();
-  model.SetIcon(Slot::kUpper, TransparentIcon());
+  SlotSource everySize = FlattenSources(model);
+  model.SetIcon(Slot::kUpper, TransparentIcon(), SlotSource{});
   model.SetOffset(Slot::kUpper, kMergedUpperOffset);
-  model.SetIcon(Slot::kLower, std::move(*flat));
+  model.SetIcon(Slot::kLower, std::move(*flat), std::move(everySize));
   model.SetOffset(Slot::kLower, Offset{});
   model.Rebuild();
   return Error::kOk;

@@ -24,9 +24,11 @@ inline constexpr Offset kMergedUpperOffset{kCellSize, kCellSize};
 Result<Icon> FlattenComposite(const Image& composite, PaletteTable& table,
                               const ProgressFn& progress = {});
 
-// Lower slot := FlattenComposite(composite) at 0, 0; upper slot := the
-// transparent icon at kMergedUpperOffset; then a rebuild. The composite shows
-// the same pixels afterwards. On failure the model is left as it was.
+// Lower slot := FlattenComposite(composite) at 0, 0, its source the
+// composite at every size (FlattenSources); upper slot := the transparent
+// icon with no source at kMergedUpperOffset; then a rebuild. The composite
+// shows the same pixels afterwards, at every size. On failure the model is
+// left as it was.
 Error MergeIcons(LayerModel& model, PaletteTable& table, const ProgressFn& progress = {});
 
 }  // namespace pg

@@ -55,6 +55,30 @@ def read_ico_24(data):
     return px, tr
 
 
+def ico_32(images):
+    """An .ico of 32-bit images with alpha: [(size, (r, g, b, a))], each of one colour."""
+    entries, blobs = b"", b""
+    offset = 6 + 16 * len(images)
+    for size, (r, g, b, a) in images:
+        rows = bytes((b, g, r, a)) * (size * size)
+        mask = b"\0" * ((size + 31) // 32 * 4 * size)
+        header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, len(rows) + len(mask), 0, 0, 0, 0)
+        blob = header + rows + mask
+        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
+        blobs += blob
+        offset += len(blob)
+    return struct.pack("<HHH", 0, 1, len(images)) + entries + blobs
+
+
+def over(upper, lower):
+    """Straight-alpha "over" of two (r, g, b, a) pixels, rounded to the nearest."""
+    au, al = upper[3] / 255, lower[3] / 255
+    ao = au + al * (1 - au)
+    if ao == 0:
+        return (0, 0, 0, 0)
+    return tuple(int((upper[k] * au + lower[k] * al * (1 - au)) / ao + 0.5) for k in range(3)) + (int(ao * 255 + 0.5),)
+
+
 class Cli(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
@@ -271,6 +295,49 @@ class Cli(unittest.TestCase):
         r = self.run_cli("list", self.write("pic.bin", pac))
         self.assertEqual(r.returncode, 1)
         self.assertIn("file holds no icons", r.stderr)
+
+    def test_sizes_write_a_multi_size_icon_that_image_magick_reads(self):
+        if shutil.which("convert") is None or shutil.which("identify") is None:
+            self.skipTest("ImageMagick is not installed")
+        red, blue = (255, 0, 0, 255), (0, 0, 255, 128)
+        lower = self.write("lower.ico", ico_32([(16, red), (32, red), (48, red)]))
+        upper = self.write("upper.ico", ico_32([(16, blue), (32, blue), (48, blue)]))
+        out = self.path("multi.ico")
+        r = self.run_cli("compose", "-o", out, "--lower", lower, "--upper", upper,
+                         "--upper-offset", "16,0", "--sizes", "all")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        frames = subprocess.run(["identify", "-format", "%w %h\n", out], capture_output=True,
+                                text=True, check=True).stdout.split("\n")
+        self.assertEqual([f for f in frames if f],
+                         [f"{n} {n}" for n in (256, 64, 48, 40, 32, 24, 20, 16)])
+
+        def pixels(frame, size):
+            raw = subprocess.run(["convert", f"{out}[{frame}]", "-depth", "8", "rgba:-"],
+                                 capture_output=True, check=True).stdout
+            self.assertEqual(len(raw), size * size * 4)
+            return lambda x, y: tuple(raw[(y * size + x) * 4:(y * size + x) * 4 + 4])
+
+        blend = over(blue, red)
+        at48 = pixels(2, 48)  # exact images; the offset 16 is 24 here
+        for x, y, want in ((0, 0, red), (23, 47, red), (24, 0, blend), (47, 47, blend)):
+            self.assertEqual(at48(x, y), want, (x, y))
+        at256 = pixels(0, 256)  # the 48s enlarged five times; the offset is 128
+        for x, y, want in ((0, 0, red), (127, 239, red), (128, 0, blend), (239, 239, blend),
+                           (240, 10, blue), (10, 240, (0, 0, 0, 0)), (250, 245, (0, 0, 0, 0))):
+            self.assertEqual(at256(x, y)[3], want[3], (x, y))
+            if want[3]:
+                self.assertEqual(at256(x, y), want, (x, y))
+
+        subset = self.path("subset.ico")
+        r = self.run_cli("compose", "-o", subset, "--lower", lower, "--sizes", "48,16,256,16")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        data = slurp(subset)
+        self.assertEqual(struct.unpack("<HHH", data[:6]), (0, 1, 3))
+        self.assertEqual([data[6 + 16 * i] for i in range(3)], [0, 48, 16])
+
+        for bad in (["--sizes", "17"], ["--sizes", ""], ["--sizes", "16,,32"], ["--sizes", "all", "--depth", "24"]):
+            r = self.run_cli("compose", "-o", self.path("bad.ico"), *bad)
+            self.assertEqual(r.returncode, 2, bad)
 
 
 @unittest.skipUnless(HOSTILE, "needs pg_hostile_inputs (PG_HOSTILE)")
