@@ -123,7 +123,9 @@ TForm1::TForm1() {
 
   // Built in later steps; greyed until they work.
   for (pgf::MenuItem* item : {&mergeicons1, &copy1, &paste2, &paste1}) item->SetEnabled(false);
-  PopupMenu1.Build({&mergeicons1, &copy1, &paste2, &paste1, nullptr, &stayontop1});
+  MakeHistoryItems();
+  PopupMenu1.Build({&mergeicons1, &copy1, &paste2, &paste1, nullptr, &stayontop1, nullptr, &undo1,
+                    &redo1});
 
   barcaption.SetCaption(kLoading);
   barcaption.SetTextColour(kCaptionColour);
@@ -267,6 +269,9 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DROPFILES:
       WMDropFiles(msg, wp, lp);
       return 0;
+    case WM_KEYDOWN:
+      if (HistoryKeyDown(wp)) return 0;
+      break;
     default:
       break;
   }
@@ -326,6 +331,7 @@ void TForm1::ComposeLayers(pg::Offset upper, pg::Offset lower) {
 
 void TForm1::omotebiMouseDown(Control&, MouseButton button, ShiftState shift, int x, int y) {
   if (button != MouseButton::kLeft) return;
+  dragBefore_ = CurrentLayers();
   Tag = 1;
   DragStartX = x;
   DragStartY = y;
@@ -356,7 +362,10 @@ void TForm1::omotebiMouseMove(Control&, ShiftState, int x, int y) {
 }
 
 void TForm1::CommitDrag() {
-  if (Tag == 1) layers_.SetOffset(UpperSelected() ? pg::Slot::kUpper : pg::Slot::kLower, DragOffset);
+  if (Tag == 1) {
+    layers_.SetOffset(UpperSelected() ? pg::Slot::kUpper : pg::Slot::kLower, DragOffset);
+    RecordChange(dragBefore_);
+  }
   Tag = 0;
 }
 
