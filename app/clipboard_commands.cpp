@@ -38,6 +38,7 @@ void TForm1::paste1Click(pgf::MenuItem& sender) {
 // it. The preview keeps every pixel. All of it happens in memory.
 void TForm1::mergeicons1Click(pgf::MenuItem&) {
   SaveDepth = pg::kMergeDepth;
+  const pg::LayerSnapshot before = CurrentLayers();
   ShowProgress(kSaving);
   const pg::Error e = pg::MergeIcons(layers_, palette_, [this](int percent) {
     bar1.SetProgress(percent);
@@ -53,4 +54,5 @@ void TForm1::mergeicons1Click(pgf::MenuItem&) {
   Image1.SetIcon(layers_.IconOf(pg::Slot::kUpper));
   Image2.SetIcon(layers_.IconOf(pg::Slot::kLower));
   SpeedButton1.Click();
+  RecordChange(before);
 }

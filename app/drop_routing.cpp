@@ -102,9 +102,11 @@ void TForm1::OfferInPicker(int slot, const std::wstring& shownName,
 }
 
 void TForm1::PutIconInSlot(pg::Slot slot, pg::Icon icon) {
+  const pg::LayerSnapshot before = CurrentLayers();
   SetSlotIcon(slot, std::move(icon));
   layers_.SetOffset(slot, {});
   SpeedButton1.Click();
+  RecordChange(before);
 }
 
 void TForm1::PutPickedIcon(int slot, pg::Icon icon) {

@@ -122,7 +122,9 @@ TForm1::TForm1() {
   copy1.OnClick = [this](pgf::MenuItem& s) { copy1Click(s); };
   paste2.OnClick = [this](pgf::MenuItem& s) { paste1Click(s); };
   paste1.OnClick = [this](pgf::MenuItem& s) { paste1Click(s); };
-  PopupMenu1.Build({&mergeicons1, &copy1, &paste2, &paste1, nullptr, &stayontop1});
+  MakeHistoryItems();
+  PopupMenu1.Build({&mergeicons1, &copy1, &paste2, &paste1, nullptr, &stayontop1, nullptr, &undo1,
+                    &redo1});
 
   barcaption.SetCaption(kLoading);
   barcaption.SetTextColour(kCaptionColour);
@@ -266,6 +268,9 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DROPFILES:
       WMDropFiles(msg, wp, lp);
       return 0;
+    case WM_KEYDOWN:
+      if (HistoryKeyDown(wp)) return 0;
+      break;
     default:
       break;
   }
@@ -325,6 +330,7 @@ void TForm1::ComposeLayers(pg::Offset upper, pg::Offset lower) {
 
 void TForm1::omotebiMouseDown(Control&, MouseButton button, ShiftState shift, int x, int y) {
   if (button != MouseButton::kLeft) return;
+  dragBefore_ = CurrentLayers();
   Tag = 1;
   DragStartX = x;
   DragStartY = y;
@@ -355,7 +361,10 @@ void TForm1::omotebiMouseMove(Control&, ShiftState, int x, int y) {
 }
 
 void TForm1::CommitDrag() {
-  if (Tag == 1) layers_.SetOffset(UpperSelected() ? pg::Slot::kUpper : pg::Slot::kLower, DragOffset);
+  if (Tag == 1) {
+    layers_.SetOffset(UpperSelected() ? pg::Slot::kUpper : pg::Slot::kLower, DragOffset);
+    RecordChange(dragBefore_);
+  }
   Tag = 0;
 }
 

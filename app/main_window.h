@@ -13,6 +13,7 @@
 #include "form/controls.h"
 #include "form/form.h"
 #include "form/popup_menu.h"
+#include "history.h"
 #include "icon.h"
 #include "layers.h"
 #include "main_window_layout.h"
@@ -94,6 +95,15 @@ class TForm1 : public pgf::Form, private PickerHost {
                      std::unique_ptr<pg::IconSource> source);
   void PutIconInSlot(pg::Slot slot, pg::Icon icon);
 
+  // Undo, redo and the keyboard's moves (history_commands.cpp).
+  void MakeHistoryItems();
+  pg::LayerSnapshot CurrentLayers() const;
+  void RecordChange(const pg::LayerSnapshot& before, pg::RunKey run = {});
+  void ShowLayerState(const pg::LayerSnapshot& state);
+  void UndoClick(pgf::MenuItem& sender);
+  void RedoClick(pgf::MenuItem& sender);
+  bool HistoryKeyDown(WPARAM key);
+
   // What the picker does to this window.
   void PutPickedIcon(int slot, pg::Icon icon) override;
   void ShowFillProgress(int percent) override;
@@ -123,6 +133,10 @@ class TForm1 : public pgf::Form, private PickerHost {
   pgf::MenuItem paste1{L"paste Lower", 'B', 2};
   pgf::MenuItem stayontop1{L"stay on top"};
   bool stayOnTop_ = false;
+  pgf::MenuItem undo1{L"undo", 'Z'};
+  pgf::MenuItem redo1{L"redo", 'Y'};
+  pg::LayerHistory history_;
+  pg::LayerSnapshot dragBefore_;  // the layer state at the press
 
   TDropFile Dd;
   TForm2 Form2{*this};

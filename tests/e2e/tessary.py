@@ -327,34 +327,38 @@ def pac_file(rgb: tuple[int, int, int], header: bytes = b"\0" * 904) -> bytes:
     return header + colour + mask
 
 
-MENU = ["merge icons", "copy", "paste Upper", "paste Lower", None, "stay on top"]
+# The pop-up menu's items in order; separators are passed over by the
+# keyboard, greyed items are not.
+MENU_ITEMS = ["merge icons", "copy", "paste Upper", "paste Lower", "stay on top", "undo", "redo"]
 
 
-def open_menu(w: Window) -> None:
-    """The pop-up menu, opened by a right click on the window."""
-    before = set(pgtest.host("xdotool", "search", "--onlyvisible", "--name", "^$",
-                             check=False).split())
-    pgtest.click(w.xid, 120, 120, button=3)
+def menu_keys(item: str) -> list[str]:
+    """The keys that choose `item` in a freshly opened pop-up menu."""
+    return ["Down"] * (MENU_ITEMS.index(item) + 1) + ["Return"]
+
+
+def open_menu(w: Window, at=(120, 120)) -> int:
+    """The pop-up menu's X window after a right click at client point `at`."""
+    def menus():
+        return set(pgtest.host("xdotool", "search", "--onlyvisible", "--name", "^$",
+                               check=False).split())
+    before = menus()
+    pgtest.click(w.xid, *at, button=3)
     until = time.monotonic() + 3
     while time.monotonic() < until:
-        now = set(pgtest.host("xdotool", "search", "--onlyvisible", "--name", "^$",
-                              check=False).split())
-        if now - before:
-            return
+        new = menus() - before
+        if new:
+            return int(new.pop())
         time.sleep(0.02)
+    raise AssertionError("the pop-up menu did not open")
 
 
-def choose(w: Window, caption: str) -> None:
-    """A menu item chosen from the keyboard: the first Down marks the first
-    item, and the separator is passed over."""
+def choose(w: Window, item: str) -> None:
+    """The menu item chosen from the keyboard in the pop-up menu."""
     open_menu(w)
-    items = [c for c in MENU if c]
-    pgtest.key(*["Down"] * (items.index(caption) + 1), "Return")
+    pgtest.key(*menu_keys(item))
     time.sleep(0.2)
 
 
 def toggle_stay_on_top(w: Window) -> None:
-    """The menu's last item, "stay on top", chosen from the keyboard."""
-    open_menu(w)
-    pgtest.key("Up", "Return")
-    time.sleep(0.2)
+    choose(w, "stay on top")

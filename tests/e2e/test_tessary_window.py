@@ -107,7 +107,7 @@ class Chrome(pgtest.WineTestCase):
         self.assertEqual(pgtest.driver("style", "Pairglyph")["topmost"], "0")
         for want in ("1", "0"):
             menu = self.open_menu(w, (120, 120))
-            pgtest.key("Up", "Return")  # the last item
+            pgtest.key(*t.menu_keys("stay on top"))
             time.sleep(0.2)
             self.assertEqual(pgtest.driver("style", "Pairglyph")["topmost"], want)
             exstyle = int(pgtest.driver("style", "Pairglyph")["exstyle"], 16)

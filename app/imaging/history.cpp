@@ -1,0 +1,103 @@
+#include "history.h"
+
+#include <utility>
+
+namespace pg {
+namespace {
+
+bool SameIcon(const std::shared_ptr<const SlotContent>& a,
+              const std::shared_ptr<const SlotContent>& b) {
+  return a == b || *a == *b;
+}
+
+// Lets `s` hold the neighbour's icon objects wherever the pictures agree, so
+// unchanged icons are stored once however many steps keep them.
+void ShareIcons(LayerSnapshot& s, const LayerSnapshot* neighbour) {
+  if (!neighbour) return;
+  if (s.upper != neighbour->upper && *s.upper == *neighbour->upper) s.upper = neighbour->upper;
+  if (s.lower != neighbour->lower && *s.lower == *neighbour->lower) s.lower = neighbour->lower;
+}
+
+template <typename Stack>
+const LayerSnapshot* Top(const Stack& stack) {
+  return stack.empty() ? nullptr : &stack.back();
+}
+
+}  // namespace
+
+bool SameLayers(const LayerSnapshot& a, const LayerSnapshot& b) {
+  return a.upperOffset == b.upperOffset && a.lowerOffset == b.lowerOffset &&
+         SameIcon(a.upper, b.upper) && SameIcon(a.lower, b.lower);
+}
+
+LayerSnapshot CaptureLayers(const LayerModel& model, Slot selected) {
+  LayerSnapshot s;
+  s.upper = std::make_shared<const SlotContent>(
+      SlotContent{model.IconOf(Slot::kUpper), model.SourceOf(Slot::kUpper)});
+  s.lower = std::make_shared<const SlotContent>(
+      SlotContent{model.IconOf(Slot::kLower), model.SourceOf(Slot::kLower)});
+  s.upperOffset = model.OffsetOf(Slot::kUpper);
+  s.lowerOffset = model.OffsetOf(Slot::kLower);
+  s.selected = selected;
+  return s;
+}
+
+void RestoreLayers(LayerModel& model, const LayerSnapshot& state) {
+  model.SetIcon(Slot::kUpper, state.upper->icon, state.upper->source);
+  model.SetIcon(Slot::kLower, state.lower->icon, state.lower->source);
+  model.SetOffset(Slot::kUpper, state.upperOffset);
+  model.SetOffset(Slot::kLower, state.lowerOffset);
+  model.Rebuild();
+}
+
+bool LayerHistory::Record(const LayerSnapshot& before, const LayerSnapshot& after, RunKey run) {
+  if (SameLayers(before, after)) return false;
+  redo_.clear();
+  const bool joins = run.key != 0 && run_ && run_->key == run.key && !undo_.empty() &&
+                     run.timeMs >= run_->timeMs && run.timeMs - run_->timeMs < kRunWindowMs;
+  if (run.key != 0)
+    run_ = run;
+  else
+    run_.reset();
+  // A joining change keeps the step its run began with: one undo takes the
+  // whole run back.
+  if (joins) return true;
+  LayerSnapshot step = before;
+  ShareIcons(step, Top(undo_));
+  undo_.push_back(std::move(step));
+  while (undo_.size() > depth_) undo_.pop_front();
+  return true;
+}
+
+std::optional<LayerSnapshot> LayerHistory::Undo(const LayerSnapshot& current) {
+  if (undo_.empty()) return std::nullopt;
+  LayerSnapshot back = std::move(undo_.back());
+  undo_.pop_back();
+  run_.reset();
+  LayerSnapshot kept = current;
+  ShareIcons(kept, &back);
+  ShareIcons(kept, Top(redo_));
+  redo_.push_back(std::move(kept));
+  return back;
+}
+
+std::optional<LayerSnapshot> LayerHistory::Redo(const LayerSnapshot& current) {
+  if (redo_.empty()) return std::nullopt;
+  LayerSnapshot forward = std::move(redo_.back());
+  redo_.pop_back();
+  run_.reset();
+  LayerSnapshot kept = current;
+  ShareIcons(kept, &forward);
+  ShareIcons(kept, Top(undo_));
+  undo_.push_back(std::move(kept));
+  while (undo_.size() > depth_) undo_.pop_front();
+  return forward;
+}
+
+void LayerHistory::Clear() noexcept {
+  undo_.clear();
+  redo_.clear();
+  run_.reset();
+}
+
+}  // namespace pg
