@@ -29,7 +29,8 @@ void TForm1::paste1Click(pgf::MenuItem& sender) {
     ShowError(pgw::ClipboardErrorText(got.error, got.detail));
     return;
   }
-  PutIconInSlot(slot, pg::PastedIcon(got.picture));
+  PutIconInSlot(slot, pg::SlotContent{pg::PastedIcon(got.picture),
+                                      pg::PastedSlotSource(got.picture)});
 }
 
 // The composite becomes the lower icon, as a saved 24-bit icon file dropped

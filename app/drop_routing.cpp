@@ -77,7 +77,10 @@ bool TForm1::LoadIconFile(pg::Slot slot, const std::wstring& fileName) {
     ShowFileError(fileName, kCannotOpen, icon.error());
     return false;
   }
-  PutIconInSlot(slot, std::move(*icon));
+  // Every image of the file serves the sizes other than 32x32.
+  auto images = pg::ReadIcoSlotSource(*bytes, false);
+  PutIconInSlot(slot, images ? pg::SlotContent{std::move(*icon), std::move(*images)}
+                             : pg::ContentOfIcon(std::move(*icon)));
   return true;
 }
 
@@ -101,17 +104,17 @@ void TForm1::OfferInPicker(int slot, const std::wstring& shownName,
   Form2.ShowFor(slot, shownName, std::move(source));
 }
 
-void TForm1::PutIconInSlot(pg::Slot slot, pg::Icon icon) {
+void TForm1::PutIconInSlot(pg::Slot slot, pg::SlotContent content) {
   const pg::LayerSnapshot before = CurrentLayers();
-  SetSlotIcon(slot, std::move(icon));
+  SetSlotIcon(slot, std::move(content));
   layers_.SetOffset(slot, {});
   SpeedButton1.Click();
   RecordChange(before);
 }
 
-void TForm1::PutPickedIcon(int slot, pg::Icon icon) {
-  if (slot == 1) PutIconInSlot(pg::Slot::kUpper, std::move(icon));
-  if (slot == 2) PutIconInSlot(pg::Slot::kLower, std::move(icon));
+void TForm1::PutPickedIcon(int slot, pg::SlotContent content) {
+  if (slot == 1) PutIconInSlot(pg::Slot::kUpper, std::move(content));
+  if (slot == 2) PutIconInSlot(pg::Slot::kLower, std::move(content));
 }
 
 void TForm1::ShowFillProgress(int percent) { bar1.SetProgress(percent); }

@@ -67,12 +67,12 @@ std::wstring ReadFolderIconSetting() {
 
 // Icon `index` of a file; an empty icon when the file is no icon source or
 // has no such icon.
-pg::Icon IconFromFile(const std::wstring& path, int index) {
+pg::SlotContent IconFromFile(const std::wstring& path, int index) {
   auto source = pgw::OpenIconFile(path);
   if (!source) return {};
-  auto icon = (*source)->Extract(index, pg::kCellSize);
-  if (!icon) return {};
-  return std::move(*icon);
+  auto content = pg::ExtractSlotContent(**source, index, false);
+  if (!content) return {};
+  return std::move(*content);
 }
 
 pg::Icon IconResource(const wchar_t* name) {
@@ -226,7 +226,7 @@ void TForm1::ChooseLowerIcon() {
       SetSlotIcon(pg::Slot::kLower, IconFromFile(pgw::ToWide(choice.file), choice.index));
       break;
     case pg::FolderIconChoice::Kind::kEmptySlot:
-      SetSlotIcon(pg::Slot::kLower, pg::Icon{});
+      SetSlotIcon(pg::Slot::kLower, pg::SlotContent{});
       break;
     case pg::FolderIconChoice::Kind::kUseShellDefault:
       SetSlotIcon(pg::Slot::kLower,
@@ -237,9 +237,9 @@ void TForm1::ChooseLowerIcon() {
   }
 }
 
-void TForm1::SetSlotIcon(pg::Slot slot, pg::Icon icon) {
-  (slot == pg::Slot::kUpper ? Image1 : Image2).SetIcon(icon);
-  layers_.SetIcon(slot, std::move(icon));
+void TForm1::SetSlotIcon(pg::Slot slot, pg::SlotContent content) {
+  (slot == pg::Slot::kUpper ? Image1 : Image2).SetIcon(content.icon);
+  layers_.SetContent(slot, std::move(content));
 }
 
 // Nothing to tidy: bitmaps are converted in memory, so this program leaves
@@ -398,7 +398,10 @@ void TForm1::SpeedButton2Click(Control&) {
   static constexpr wchar_t kFilter[] =
       L"8bit icon file (256color)\0*.ico\0"
       L"24bit icon file (true color)\0*.ico\0"
-      L"all types\0*.*\0";
+      L"all types\0*.*\0"
+      // Beyond the three types above: every size the shell shows, composed
+      // from the sources' own images, with alpha.
+      L"multi-size icon (16-256, 32-bit)\0*.ico\0";
   std::vector<wchar_t> file(32768, L'\0');
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
@@ -415,7 +418,9 @@ void TForm1::SpeedButton2Click(Control&) {
   if (ofn.nFilterIndex == 1) SaveDepth = 8;
   if (ofn.nFilterIndex == 2) SaveDepth = 24;
   const std::wstring name(file.data());
-  if (WriteIconFile(split_, name)) initialDir_ = pgw::ToWide(pg::FolderOfPath(pgw::ToU16(name)));
+  const bool written = ofn.nFilterIndex == kMultiSizeType ? WriteMultiSizeIconFile(name)
+                                                          : WriteIconFile(split_, name);
+  if (written) initialDir_ = pgw::ToWide(pg::FolderOfPath(pgw::ToU16(name)));
 }
 
 // A file that cannot be read or written, in the words of the program's
@@ -455,9 +460,18 @@ bool TForm1::WriteIconFile(const pg::Icon& icon, const std::wstring& fileName) {
     bar1.SetProgress(percent);
     Update();
   });
+  return SaveBytes(fileName, file.bytes);
+}
+
+bool TForm1::WriteMultiSizeIconFile(const std::wstring& fileName) {
+  ShowProgress(kSaving);
+  return SaveBytes(fileName, pg::WriteModelMultiSizeIcon(layers_));
+}
+
+bool TForm1::SaveBytes(const std::wstring& fileName, const std::vector<std::uint8_t>& bytes) {
   // Written beside the target first: a failed write leaves an existing file
   // as it was.
-  const pg::OutputFile out{std::filesystem::path(fileName), file.bytes};
+  const pg::OutputFile out{std::filesystem::path(fileName), bytes};
   const pg::WriteResult w = pg::WriteFilesReplacing(std::span<const pg::OutputFile>(&out, 1));
   HideProgress();
   if (w.ok()) return true;

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "components/anim_window.h"
 #include "components/drop_file.h"
@@ -76,8 +77,14 @@ class TForm1 : public pgf::Form, private PickerHost {
   void ComposeLayers(pg::Offset upper, pg::Offset lower);
   void SplitKeyColour();
   bool WriteIconFile(const pg::Icon& icon, const std::wstring& fileName);
+  // Every size from 16 to 256 with alpha: the save dialog's fourth type.
+  bool WriteMultiSizeIconFile(const std::wstring& fileName);
+  static constexpr DWORD kMultiSizeType = 4;
+  // Puts the bytes in place of the file, with the progress display hidden
+  // after; false, once the user was told why, when that fails.
+  bool SaveBytes(const std::wstring& fileName, const std::vector<std::uint8_t>& bytes);
   void ChooseLowerIcon();
-  void SetSlotIcon(pg::Slot slot, pg::Icon icon);
+  void SetSlotIcon(pg::Slot slot, pg::SlotContent content);
   bool UpperSelected() const noexcept { return Shape1.Top() == Image1.Top() - 1; }
   void CommitDrag();
   void ShowProgress(const wchar_t* caption);
@@ -93,7 +100,7 @@ class TForm1 : public pgf::Form, private PickerHost {
   void OpenIconPicker(int slot, const std::wstring& fileName);
   void OfferInPicker(int slot, const std::wstring& shownName,
                      std::unique_ptr<pg::IconSource> source);
-  void PutIconInSlot(pg::Slot slot, pg::Icon icon);
+  void PutIconInSlot(pg::Slot slot, pg::SlotContent content);
 
   // Undo, redo and the keyboard's moves (history_commands.cpp).
   void MakeHistoryItems();
@@ -105,7 +112,7 @@ class TForm1 : public pgf::Form, private PickerHost {
   bool HistoryKeyDown(WPARAM key);
 
   // What the picker does to this window.
-  void PutPickedIcon(int slot, pg::Icon icon) override;
+  void PutPickedIcon(int slot, pg::SlotContent content) override;
   void ShowFillProgress(int percent) override;
   void EndFillProgress() override;
   void PickerHidden() override;

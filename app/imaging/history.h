@@ -17,14 +17,6 @@
 
 namespace pg {
 
-// What one slot holds: its 32x32 icon and the images every other size is
-// composed from.
-struct SlotContent {
-  Icon icon;
-  SlotSource source;
-  friend bool operator==(const SlotContent&, const SlotContent&) = default;
-};
-
 // Everything an undo puts back. New kinds of layer state belong here, with
 // their capture and restore in CaptureLayers() and RestoreLayers().
 struct LayerSnapshot {

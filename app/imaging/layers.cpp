@@ -1,5 +1,7 @@
 #include "layers.h"
 
+#include "icon_source.h"
+
 namespace pg {
 
 Image CleanMask(const Image& mask) {
@@ -35,6 +37,14 @@ void LayerModel::ComposeLayers(Offset upper, Offset lower) {
   lay(lower_, lower);
   lay(upper_, upper);
   EnlargeInto(composite_, kZoomFactor, zoomed_);
+}
+
+Result<SlotContent> ExtractSlotContent(const IconSource& source, int index, bool small) {
+  auto icon = source.Extract(index, small ? kSmallSize : kCellSize);
+  if (!icon) return icon.error();
+  auto images = source.ExtractSource(index, small);
+  if (!images) return ContentOfIcon(std::move(*icon));
+  return SlotContent{std::move(*icon), std::move(*images)};
 }
 
 std::int32_t RoundQuarter(std::int64_t v) noexcept {

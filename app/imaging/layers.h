@@ -9,10 +9,31 @@
 #include "icon.h"
 #include "image.h"
 #include "multi_size.h"
+#include "result.h"
 
 namespace pg {
 
 enum class Slot { kUpper = 1, kLower = 2 };
+
+// What one slot holds: its 32x32 icon and the images every other size is
+// composed from.
+struct SlotContent {
+  Icon icon;
+  SlotSource source;
+  friend bool operator==(const SlotContent&, const SlotContent&) = default;
+};
+
+// A slot content of one icon alone: every other size is scaled from it.
+inline SlotContent ContentOfIcon(Icon icon) {
+  SlotSource source = IconSlotSource(icon);
+  return SlotContent{std::move(icon), std::move(source)};
+}
+
+class IconSource;
+// Icon `index` of a source as a slot takes it: the large icon (or with
+// `small` the small one) and the images of its group for the other sizes.
+// A group whose other images cannot be read still gives its icon.
+Result<SlotContent> ExtractSlotContent(const IconSource& source, int index, bool small);
 
 struct Offset {
   std::int32_t x = 0;
@@ -46,6 +67,10 @@ class LayerModel {
     Layer(s).source = std::move(source);
   }
   const SlotSource& SourceOf(Slot s) const noexcept { return Layer(s).source; }
+  void SetContent(Slot s, SlotContent c) {
+    Layer(s).icon = std::move(c.icon);
+    Layer(s).source = std::move(c.source);
+  }
 
   Offset OffsetOf(Slot s) const noexcept { return Layer(s).offset; }
   void SetOffset(Slot s, Offset o) noexcept { Layer(s).offset = o; }

@@ -120,8 +120,9 @@ void TForm2::ChooseSelected(int size) {
     return;
   }
   // A number the file has no icon for leaves the slot empty.
-  auto icon = source_ ? source_->Extract(*index, size) : pg::Result<pg::Icon>(pg::Error::kNoSuchIcon);
-  host_.PutPickedIcon(TargetSlot, icon ? std::move(*icon) : pg::Icon{});
+  auto content = source_ ? pg::ExtractSlotContent(*source_, *index, size == pg::kSmallSize)
+                         : pg::Result<pg::SlotContent>(pg::Error::kNoSuchIcon);
+  host_.PutPickedIcon(TargetSlot, content ? std::move(*content) : pg::SlotContent{});
   Hide();
 }
 

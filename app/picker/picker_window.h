@@ -13,14 +13,15 @@
 #include "form/list_view.h"
 #include "icon.h"
 #include "icon_source.h"
+#include "layers.h"
 #include "win/handles.h"
 
 // What the picker does to the main window.
 class PickerHost {
  public:
-  // The slot (1 upper, 2 lower) gets this icon (empty: the slot is left
+  // The slot (1 upper, 2 lower) gets this content (empty: the slot is left
   // empty), its offsets go back to 0 and the composite is rebuilt.
-  virtual void PutPickedIcon(int slot, pg::Icon icon) = 0;
+  virtual void PutPickedIcon(int slot, pg::SlotContent content) = 0;
   // The gauge while the list fills, and its end.
   virtual void ShowFillProgress(int percent) = 0;
   virtual void EndFillProgress() = 0;

@@ -107,9 +107,7 @@ class Minimize(pgtest.WineTestCase):
 
     def test_after_stay_on_top_and_when_disabled(self):
         for want in ("1", "0", "1", "0"):
-            pgtest.click(self.w.xid, 120, 120, button=3)
-            time.sleep(0.2)
-            pgtest.key("Up", "Return")  # "stay on top", the last item
+            t.toggle_stay_on_top(self.w)
             self.assertEqual(wait_for(lambda: pgtest.driver("style", self.main)["topmost"], want),
                              want)
             if want == "1":

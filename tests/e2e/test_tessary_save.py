@@ -5,6 +5,7 @@ cannot be replaced. Every saved file must show exactly the preview, with
 the key colour transparent."""
 
 import os
+import struct
 import time
 
 import pgtest
@@ -160,6 +161,44 @@ class Save(pgtest.WineTestCase):
             self.assertEqual(f.read(), before)
         self.assertEqual(sorted(os.listdir(folder)), ["lower.ico", "many.ico"])
         self.assertTrue(self.w.proc.running())
+
+    def test_multi_size_type(self):
+        # A lower icon opaque in its left half and transparent in its right.
+        ico = bytearray(t.solid_ico(GROUND))
+        colour = 22 + 40
+        mask = colour + 32 * 32 * 3
+        for row in range(32):
+            ico[mask + row * 4:mask + row * 4 + 4] = bytes([0, 0, 0xFF, 0xFF])
+            start = colour + row * 96 + 16 * 3  # transparent pixels are black
+            ico[start:start + 48] = bytes(48)
+        folder = self.start_with_lower(bytes(ico))
+        preview = self.w.preview()
+        self.assertIn(t.KEY, [p for row in preview for p in row])
+        # The fourth type, after the three specified ones.
+        self.save(pgtest.win_path(os.path.join(folder, "multi.ico")), next_types=3)
+        path = os.path.join(folder, "multi.ico")
+        until = time.monotonic() + 5
+        while not os.path.exists(path) and time.monotonic() < until:
+            time.sleep(0.05)
+        with open(path, "rb") as f:
+            data = f.read()
+        reserved, kind, count = struct.unpack_from("<HHH", data, 0)
+        self.assertEqual((reserved, kind, count), (0, 1, 8))
+        entries = [struct.unpack_from("<BBBBHHII", data, 6 + 16 * i) for i in range(count)]
+        self.assertEqual([e[0] for e in entries], [0, 64, 48, 40, 32, 24, 20, 16])  # 256 as 0
+        self.assertEqual(data[entries[0][7] + 1:entries[0][7] + 4], b"PNG")
+        # The 32x32 image: a 32-bit DIB, bottom-up, that agrees with the
+        # preview; the key colour is transparent.
+        w, h, _, _, _, bpp, _, offset = entries[4]
+        self.assertEqual(bpp, 32)
+        bits = offset + 40
+        for y in range(32):
+            for x in range(32):
+                b, g, r, a = data[bits + ((31 - y) * 32 + x) * 4:bits + ((31 - y) * 32 + x) * 4 + 4]
+                if preview[y][x] == t.KEY:
+                    self.assertEqual(a, 0, (x, y))
+                else:
+                    self.assertEqual((r, g, b, a), preview[y][x] + (255,), (x, y))
 
 
 if __name__ == "__main__":
