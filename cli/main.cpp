@@ -5,9 +5,11 @@
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,52 +31,46 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+constexpr std::string_view kVersion = "pairglyph 0.1\n";
+
 constexpr std::string_view kUsage =
     R"(usage: pairglyph compose -o OUT.ico [options]
        pairglyph list FILE
-       pairglyph --help
+       pairglyph --help | --version
 
-compose   lays the lower icon, then the upper icon, over the key colour
-          RGB(64, 96, 128) in a 32x32 cell and writes the result as a
-          single-image icon in which every key-coloured pixel is transparent.
-  -o, --output FILE       the icon file to write (replaced only when the write
-                          has succeeded)
-  --depth 8|24            bits per pixel (default 8; an 8-bit icon falls back
-                          to 24 bits when the picture has more than 236
-                          colours beyond the ten first system colours)
-  --bmp FILE              also write the 32x32 composite, key colour included,
-                          as a 24-bit bitmap
-  --upper FILE            the upper icon: an .ico file, an executable or
-                          library (EXE, DLL, ICL, 16-bit NE), a bitmap, or a
-                          .pac packed bitmap (told by its extension)
-  --lower FILE            the lower icon, the same kinds of file
-  --upper-index N         which icon of the file (default 0); N below -1 names
-  --lower-index N         the icon group whose resource id is -N
-  --upper-small           take the small (16x16) icon instead of the large one
-  --lower-small
-  --upper-offset X,Y      where the icon's 32x32 cell lies in the composite
-  --lower-offset X,Y      (default 0,0; may be negative: --upper-offset=-5,3)
-  --sizes LIST            write a multi-size icon instead: the same
-                          composition at each size of LIST (from 16, 20, 24,
-                          32, 40, 48, 64, 256, comma-separated, or "all"),
-                          each from the sources' own images, 32 bits with
-                          alpha (256 as PNG); offsets stay those of the 32x32
-                          cell. Not with --depth.
-  An omitted slot is empty.
+compose lays the lower icon, then the upper icon, over the key colour RGB(64, 96, 128) in a
+32x32 cell and writes the result as a single-image icon in which every key-coloured pixel is
+transparent. An omitted slot is empty.
+  -o, --output FILE      the icon file to write (replaced only when the write has succeeded)
+  --depth 8|24           bits per pixel (default 8; 24 when the picture has too many colours)
+  --sizes LIST           a multi-size icon (32 bits with alpha) at sizes of LIST, or "all"
+  --bmp FILE             also the 32x32 composite, key colour included, as a 24-bit bitmap
+  --upper FILE           the upper icon: .ico, executable or library (EXE, DLL, ICL, NE), bitmap
+  --lower FILE           the lower icon, from the same kinds of file
+  --upper-index N        which icon of the upper file (default 0; below -1: the id -N)
+  --lower-index N        which icon of the lower file
+  --upper-small          the upper file's small (16x16) icon instead of its large one
+  --lower-small          the lower file's small icon
+  --upper-offset X,Y     where the upper icon's cell lies (default 0,0; --upper-offset=-5,3)
+  --lower-offset X,Y     where the lower icon's cell lies
+  -h, --help             this text
+  --version              the program's version
 
+  .pac packed bitmaps are told by their extension, every other kind by its content. --sizes
+  takes sizes from 16, 20, 24, 32, 40, 48, 64, 256, comma-separated; each is composed from the
+  sources' own images (256 as PNG), with the offsets of the 32x32 cell; not with --depth.
   -o and --bmp are written together: both files are replaced, or neither.
 
-list      prints one line per icon of FILE: its index, the sizes and depths
-          its group holds, and its resource id or name. An icon that compose
-          could not use is listed as "damaged" with what is wrong with it.
+list prints one line per icon of FILE: its index, the sizes and depths its group holds, and
+its resource id or name. An icon that compose could not use is listed as "damaged" with what
+is wrong with it.
 
-Limits: files up to 128 MB; icon images up to 4096 pixels a side and
-4 million pixels; bitmaps up to 16384 pixels a side and 16 million pixels;
-.pac pictures up to 256 x 256; a file's images decoded for its large and
-small icons together up to 16 million pixels.
+Limits: files up to 128 MB; icon images up to 4096 pixels a side and 4 million pixels; bitmaps
+up to 16384 pixels a side and 16 million pixels; .pac pictures up to 256 x 256; a file's
+images decoded for its large and small icons together up to 16 million pixels.
 
-Exit status: 0 on success, 1 when a file is missing, damaged or cannot be
-written (or, for list, holds a damaged icon), 2 on bad usage.
+Exit status: 0 on success, 1 when a file is missing, damaged or cannot be written (or, for
+list, holds a damaged icon), 2 on bad usage.
 )";
 
 std::string Display(const fs::path& p) {
@@ -82,13 +78,26 @@ std::string Display(const fs::path& p) {
   return std::string(u8.begin(), u8.end());
 }
 
+// One line: what is wrong and where the help is; the help itself would bury it.
 int UsageError(std::string_view what) {
-  std::cerr << "pairglyph: " << what << "\n\n" << kUsage;
+  std::cerr << "pairglyph: " << what << "; try 'pairglyph --help'\n";
   return kExitUsage;
 }
 
 int FileError(const fs::path& file, pg::Error e) {
   std::cerr << "pairglyph: " << Display(file) << ": " << pg::ErrorText(e) << "\n";
+  return kExitFailure;
+}
+
+// A file that is no icon source is named for what it is, so a user who
+// gave the wrong file sees which one.
+int SourceError(const fs::path& file, pg::Error e) {
+  if (e != pg::Error::kNotIconSource) return FileError(file, e);
+  std::vector<std::uint8_t> head(4096);
+  std::ifstream in(file, std::ios::binary);
+  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  std::cerr << "pairglyph: " << Display(file) << ": not an icon source: " << pg::DescribeFileKind(head) << "\n";
   return kExitFailure;
 }
 
@@ -176,20 +185,40 @@ std::optional<std::vector<int>> ParseSizes(std::string_view s) {
 
 // Puts the icon a slot gets from a file into the model, as the window's
 // picker would; with `everySize`, the images of its group as well.
-pg::Error LoadSlot(const SlotArgs& slot, pg::Slot which, bool everySize, pg::LayerModel& model) {
-  auto source = OpenSource(*slot.file);
-  if (!source) return source.error();
-  if ((*source)->Count() < 1) return pg::Error::kNotIconSource;
+// The pixels of an icon that the platform draws inverting: transparent in
+// the mask, yet not black.
+int InvertingPixels(const pg::Icon& icon) {
+  int n = 0;
+  for (int y = 0; y < icon.Height(); ++y)
+    for (int x = 0; x < icon.Width(); ++x)
+      n += icon.mask.GetPixel(x, y) == pg::kWhite && icon.colour.GetPixel(x, y) != pg::kBlack;
+  return n;
+}
+
+int LoadSlot(const SlotArgs& slot, pg::Slot which, bool everySize, pg::LayerModel& model) {
+  const fs::path& path = *slot.file;
+  auto source = OpenSource(path);
+  if (!source) return SourceError(path, source.error());
+  if ((*source)->Count() < 1) {
+    std::cerr << "pairglyph: " << Display(path) << ": file holds no icons\n";
+    return kExitFailure;
+  }
+  const auto fail = [&](pg::Error e) { return FileError(path, e); };
   auto icon = (*source)->Extract(slot.index, slot.small ? pg::kSmallSize : pg::kCellSize);
-  if (!icon) return icon.error();
+  if (!icon) return fail(icon.error());
+  // Such pixels come out opaque in the saved icon; without a word the user
+  // sees a box and no reason for it.
+  if (const int n = InvertingPixels(*icon); n > 0)
+    std::cerr << "pairglyph: " << Display(path) << ": icon " << slot.index << ": " << n
+              << " transparent pixels carry a colour (drawn inverting); the saved icon shows them opaque\n";
   if (!everySize) {
     model.SetIcon(which, std::move(*icon));
-    return pg::Error::kOk;
+    return kExitOk;
   }
   auto images = (*source)->ExtractSource(slot.index, slot.small);
-  if (!images) return images.error();
+  if (!images) return fail(images.error());
   model.SetIcon(which, std::move(*icon), std::move(*images));
-  return pg::Error::kOk;
+  return kExitOk;
 }
 
 int Compose(const ComposeArgs& args) {
@@ -197,8 +226,8 @@ int Compose(const ComposeArgs& args) {
   for (auto [slot, which] : {std::pair{&args.upper, pg::Slot::kUpper},
                              std::pair{&args.lower, pg::Slot::kLower}}) {
     if (slot->file) {
-      if (const auto e = LoadSlot(*slot, which, !args.sizes.empty(), model); e != pg::Error::kOk)
-        return FileError(*slot->file, e);
+      if (const int status = LoadSlot(*slot, which, !args.sizes.empty(), model); status != kExitOk)
+        return status;
     }
     model.SetOffset(which, slot->offset);
   }
@@ -220,44 +249,71 @@ int Compose(const ComposeArgs& args) {
   return kExitOk;
 }
 
-std::string GroupLabel(const pg::IconGroupInfo& info) {
-  if (!info.name.empty()) {
-    std::string name;
-    for (char16_t c : info.name) name += c < 0x80 ? static_cast<char>(c) : '?';
-    return "name " + name;
+std::string Utf8(const std::u16string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    std::uint32_t c = s[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
+    else if (c >= 0xD800 && c < 0xE000)
+      c = 0xFFFD;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
   }
-  return "id " + std::to_string(info.resourceId);
+  return out;
 }
 
-// Lists every icon with the verdict compose would reach on it: an icon is
-// damaged when its large or its small icon cannot be extracted.
+// The group's resource id or name; "-" for a file whose one icon has neither.
+std::string GroupLabel(const pg::IconGroupInfo& info) {
+  if (!info.name.empty()) return Utf8(info.name);
+  return info.resourceId != 0 ? std::to_string(info.resourceId) : "-";
+}
+
+// One line per icon, the same three tab-separated columns for every kind of
+// file: index, resource id or name, and the images as their own headers
+// describe them, or "damaged: <reason>" with the verdict compose would
+// reach (an icon is damaged when its large or small icon cannot be made).
 int List(const fs::path& path) {
   auto source = OpenSource(path);
-  if (!source) return FileError(path, source.error());
+  if (!source) return SourceError(path, source.error());
   const pg::IconSource& s = **source;
-  if (s.Count() < 1) return FileError(path, pg::Error::kNotIconSource);
   int status = kExitOk;
+  std::string out;
   for (int i = 0; i < s.Count(); ++i) {
     const pg::IconGroupInfo info = s.Info(i);
     pg::Error verdict = info.status;
     for (int size : {pg::kCellSize, pg::kSmallSize})
       if (verdict == pg::Error::kOk) verdict = s.Extract(i, size).error();
-    std::cout << i;
+    out += std::to_string(i) + '\t' + GroupLabel(info) + '\t';
     if (verdict != pg::Error::kOk) {
-      std::cout << "\tdamaged: " << pg::ErrorText(verdict);
+      out += "damaged: ";
+      out += pg::ErrorText(verdict);
       std::cerr << "pairglyph: " << Display(path) << ": icon " << i << ": " << pg::ErrorText(verdict) << "\n";
       status = kExitFailure;
     } else {
-      const char* sep = "\t";
+      const char* sep = "";
       for (const auto& e : info.entries) {
-        std::cout << sep << e.width << 'x' << e.height << ' ' << e.bitsPerPixel << "bpp";
+        out += sep + std::to_string(e.width) + 'x' + std::to_string(e.height) + ' ' +
+               std::to_string(e.bitsPerPixel) + "bpp";
         sep = ", ";
       }
     }
-    if (s.Kind() == pg::SourceKind::kPeImage || s.Kind() == pg::SourceKind::kNeImage)
-      std::cout << "\t(" << GroupLabel(info) << ')';
-    std::cout << '\n';
+    out += '\n';
   }
+  std::cout << out;
   return status;
 }
 
@@ -286,6 +342,7 @@ fs::path PathFromUtf8(const std::string& s) {
 int ParseCompose(ArgCursor& cur) {
   ComposeArgs args;
   bool haveOutput = false;
+  std::set<std::string> seen;
   while (!cur.Done()) {
     std::string arg = cur.Next();
     std::optional<std::string> inline_value;
@@ -295,6 +352,11 @@ int ParseCompose(ArgCursor& cur) {
         arg.resize(eq);
       }
     }
+    // An option given twice is a mistake in a script more often than a
+    // correction: the last one silently winning hides it.
+    const std::string name = arg == "-o" ? "--output" : arg;
+    if (name.rfind("-", 0) == 0 && name != "-h" && name != "--help" && !seen.insert(name).second)
+      return UsageError((arg == name ? arg : arg + " (" + name + ")") + " is given more than once");
     const auto need = [&]() -> std::optional<std::string> { return cur.Value(inline_value); };
     SlotArgs* slot = arg.rfind("--upper", 0) == 0 ? &args.upper
                      : arg.rfind("--lower", 0) == 0 ? &args.lower : nullptr;
@@ -355,6 +417,10 @@ int RunCommand(std::vector<std::string> args) {
   args.erase(args.begin());
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << kUsage;
+    return kExitOk;
+  }
+  if (command == "--version") {
+    std::cout << kVersion;
     return kExitOk;
   }
   ArgCursor cur(std::move(args));
