@@ -75,7 +75,7 @@ Result<Bytes> FirstAniFrame(Bytes file) {
       ByteReader r(c.data);
       const std::uint32_t size = r.U32();
       frames = r.U32();
-      r.Skip(28);
+      r.Skip(24);  // steps, width, height, bit count, planes, rate
       const std::uint32_t flags = r.U32();
       if (r.Failed() || size < 36 || haveHeader) return Error::kBadHeader;
       if (frames == 0 || frames > kMaxAniFrames) return Error::kBadHeader;

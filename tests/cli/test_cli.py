@@ -70,6 +70,53 @@ def ico_32(images):
     return struct.pack("<HHH", 0, 1, len(images)) + entries + blobs
 
 
+def png(width, height, colour_type, depth, pixel):
+    """A PNG of one colour: pixel(x, y) gives the samples of colour_type (palette: its index)."""
+    import zlib
+    channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour_type]
+    rows = b""
+    for y in range(height):
+        bits, nbits, row = 0, 0, bytearray()
+        for x in range(width):
+            for sample in pixel(x, y):
+                if depth == 16:
+                    row += struct.pack(">H", sample)
+                else:
+                    bits, nbits = (bits << depth) | sample, nbits + depth
+                    while nbits >= 8:
+                        row.append((bits >> (nbits - 8)) & 0xFF)
+                        nbits -= 8
+        if nbits:
+            row.append((bits << (8 - nbits)) & 0xFF)
+        rows += b"\0" + bytes(row)
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, colour_type, 0, 0, 0))
+    if colour_type == 3:
+        out += chunk(b"PLTE", bytes((0, 0, 0, 200, 10, 20)))
+    return out + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b"")
+
+
+def cursor(icon):
+    """The same images as a .cur file: type 2, a hot spot where an icon keeps planes and bits."""
+    data = bytearray(icon)
+    data[2] = 2
+    count = struct.unpack_from("<H", data, 4)[0]
+    for i in range(count):
+        struct.pack_into("<HH", data, 6 + 16 * i + 4, 17, 300)
+    return bytes(data)
+
+
+def ani(frames, claimed=None):
+    """An animated cursor of whole .ico/.cur frames."""
+    def chunk(kind, data):
+        return kind + struct.pack("<I", len(data)) + data + (b"\0" if len(data) % 2 else b"")
+    anih = struct.pack("<9I", 36, len(frames) if claimed is None else claimed, len(frames), 0, 0, 0, 0, 10, 1)
+    body = b"ACON" + chunk(b"anih", anih) + chunk(b"LIST", b"fram" + b"".join(chunk(b"icon", f) for f in frames))
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
 def over(upper, lower):
     """Straight-alpha "over" of two (r, g, b, a) pixels, rounded to the nearest."""
     au, al = upper[3] / 255, lower[3] / 255
@@ -264,6 +311,71 @@ class Cli(unittest.TestCase):
         r = self.run_cli("list", text)
         self.assertEqual(r.returncode, 1)
         self.assertIn("notes.txt", r.stderr)
+
+    def test_png_cursor_and_animated_cursor_files_are_sources_told_by_content(self):
+        red, blue = (200, 10, 20), (10, 20, 200)
+        half = lambda x, y: x < 16
+        cases = {
+            # name: (bytes, listed images, pixel (5, 5), pixel (20, 5) or None for transparent)
+            "rgba.png": (png(32, 32, 6, 8, lambda x, y: (*red, 255 if half(x, y) else 100)), "32x32 32bpp", red, None),
+            "rgb.png": (png(32, 32, 2, 8, lambda x, y: red), "32x32 24bpp", red, red),
+            "grey16.png": (png(64, 64, 0, 16, lambda x, y: (0xFFFF,)), "64x64 16bpp", (255, 255, 255), (255, 255, 255)),
+            "palette1.png": (png(16, 16, 3, 1, lambda x, y: (1,)), "16x16 1bpp", red, red),
+            "pointer.cur": (cursor(solid_icon(red, half)), "32x32 24bpp", red, None),
+            "spinner.ani": (ani([cursor(solid_icon(red, half)), solid_icon(blue), solid_icon(blue)]),
+                            "32x32 24bpp", red, None),
+        }
+        out = self.path("out.ico")
+        for name, (data, listed, left, right) in cases.items():
+            for misnamed in (name, name.split(".")[0] + ".ico.txt"):
+                with self.subTest(misnamed):
+                    path = self.write(misnamed, data)
+                    r = self.run_cli("list", path)
+                    self.assertEqual((r.returncode, r.stdout), (0, "0\t-\t" + listed + "\n"), r.stderr)
+                    r = self.run_cli("compose", "-o", out, "--depth", "24", "--lower", path)
+                    self.assertEqual(r.returncode, 0, r.stderr)
+                    px, tr = read_ico_24(slurp(out))
+                    self.assertEqual((px[5][5], tr[5][5]), (left, False))
+                    self.assertEqual(tr[5][20], right is None)
+                    if right is not None:
+                        self.assertEqual(px[5][20], right)
+        # Damaged ones are refused with their reason, whatever the name says.
+        damaged = {
+            "cut.png": (cases["rgb.png"][0][:60], "PNG image data is damaged"),
+            "cut.cur": (cursor(solid_icon(red))[:200], "data is truncated"),
+            "past-end.ani": (ani([solid_icon(red)])[:-100], "data is truncated"),
+            "frames.ani": (ani([solid_icon(red)], claimed=0xFFFFFFFF), "header holds an impossible value"),
+        }
+        for name, (data, reason) in damaged.items():
+            with self.subTest(name):
+                r = self.run_cli("list", self.write(name, data))
+                self.assertEqual(r.returncode, 1)
+                self.assertIn(reason, r.stderr)
+
+    def test_list_shows_the_images_own_sizes_and_names_what_a_non_source_is(self):
+        # The directory claims 0 (256) and 0 bits; the images say otherwise.
+        big = png(300, 260, 6, 8, lambda x, y: (1, 2, 3, 255))
+        small = solid_icon((1, 2, 3))[22:]
+        entries = struct.pack("<BBBBHHII", 0, 0, 0, 0, 1, 0, len(big), 38) + \
+            struct.pack("<BBBBHHII", 32, 32, 0, 0, 1, 0, len(small), 38 + len(big))
+        r = self.run_cli("list", self.write("claims.ico", struct.pack("<HHH", 0, 1, 2) + entries + big + small))
+        self.assertEqual((r.returncode, r.stdout), (0, "0\t-\t300x260 32bpp, 32x32 24bpp\n"), r.stderr)
+        for name, data, what in (("empty.ico", b"", "an empty file"), ("notes.ico", b"plain text\n", "a text file"),
+                                 ("photo.ico", b"\xff\xd8\xff\xe0" + bytes(100), "a JPEG image")):
+            with self.subTest(name):
+                r = self.run_cli("list", self.write(name, data))
+                self.assertEqual((r.returncode, r.stdout), (1, ""))
+                self.assertEqual(r.stderr, f"pairglyph: {self.path(name)}: not an icon source: {what}\n")
+
+    def test_inverting_pixels_get_a_note_from_compose(self):
+        pixels = [[(9, 9, 9)] * 32 for _ in range(32)]
+        mask = [[1 if y < 2 else 0 for x in range(32)] for y in range(32)]
+        path = self.write("box.ico", ico_24(pixels, mask))
+        r = self.run_cli("compose", "-o", self.path("out.ico"), "--upper", path)
+        self.assertEqual(r.returncode, 0)
+        self.assertEqual(len(r.stderr.splitlines()), 1, r.stderr)
+        self.assertIn("box.ico", r.stderr)
+        self.assertIn("icon 0: 64 ", r.stderr)
 
     def test_libraries_list_their_groups_and_give_icons_by_index_id_and_size(self):
         library = os.path.join(os.environ["PG_FIXTURE_DIR"], "icons64.dll")
