@@ -49,6 +49,8 @@ transparent. An omitted slot is empty.
   --lower FILE           the lower icon, from the same kinds of file
   --upper-index N        which icon of the upper file (default 0; below -1: the id -N)
   --lower-index N        which icon of the lower file
+  --upper-id ID|NAME     the upper file's icon group with that resource id or name
+  --lower-id ID|NAME     the lower file's icon group with that resource id or name
   --upper-small          the upper file's small (16x16) icon instead of its large one
   --lower-small          the lower file's small icon
   --upper-offset X,Y     where the upper icon's cell lies (default 0,0; --upper-offset=-5,3)
@@ -154,6 +156,7 @@ std::optional<pg::Offset> ParseOffset(std::string_view s) {
 struct SlotArgs {
   std::optional<fs::path> file;
   int index = 0;
+  std::optional<std::string> id;  // a group's resource id or name, instead of the index
   bool small = false;
   pg::Offset offset;
 };
@@ -185,6 +188,26 @@ std::optional<std::vector<int>> ParseSizes(std::string_view s) {
 
 // Puts the icon a slot gets from a file into the model, as the window's
 // picker would; with `everySize`, the images of its group as well.
+std::string Utf8(const std::u16string& s);
+
+// The index of the group with resource id `id` (decimal) or name `id`
+// (letters compared without case, as the resource compiler stores names in
+// capitals); nothing when the file has none.
+std::optional<int> FindGroup(const pg::IconSource& s, const std::string& id) {
+  const auto number = ParseInt<std::uint32_t>(id);
+  const auto lower = [](std::string t) {
+    for (char& c : t) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return t;
+  };
+  for (int i = 0; i < s.Count(); ++i) {
+    const pg::IconGroupInfo info = s.Info(i);
+    if (info.name.empty() ? number && info.resourceId == *number && *number != 0
+                          : lower(Utf8(info.name)) == lower(id))
+      return i;
+  }
+  return std::nullopt;
+}
+
 // The pixels of an icon that the platform draws inverting: transparent in
 // the mask, yet not black.
 int InvertingPixels(const pg::Icon& icon) {
@@ -204,18 +227,27 @@ int LoadSlot(const SlotArgs& slot, pg::Slot which, bool everySize, pg::LayerMode
     return kExitFailure;
   }
   const auto fail = [&](pg::Error e) { return FileError(path, e); };
-  auto icon = (*source)->Extract(slot.index, slot.small ? pg::kSmallSize : pg::kCellSize);
+  int index = slot.index;
+  if (slot.id) {
+    const auto found = FindGroup(**source, *slot.id);
+    if (!found) {
+      std::cerr << "pairglyph: " << Display(path) << ": file has no icon with id or name '" << *slot.id << "'\n";
+      return kExitFailure;
+    }
+    index = *found;
+  }
+  auto icon = (*source)->Extract(index, slot.small ? pg::kSmallSize : pg::kCellSize);
   if (!icon) return fail(icon.error());
   // Such pixels come out opaque in the saved icon; without a word the user
   // sees a box and no reason for it.
   if (const int n = InvertingPixels(*icon); n > 0)
-    std::cerr << "pairglyph: " << Display(path) << ": icon " << slot.index << ": " << n
+    std::cerr << "pairglyph: " << Display(path) << ": icon " << index << ": " << n
               << " transparent pixels carry a colour (drawn inverting); the saved icon shows them opaque\n";
   if (!everySize) {
     model.SetIcon(which, std::move(*icon));
     return kExitOk;
   }
-  auto images = (*source)->ExtractSource(slot.index, slot.small);
+  auto images = (*source)->ExtractSource(index, slot.small);
   if (!images) return fail(images.error());
   model.SetIcon(which, std::move(*icon), std::move(*images));
   return kExitOk;
@@ -398,6 +430,10 @@ int ParseCompose(ArgCursor& cur) {
       auto i = v ? ParseInt<int>(*v) : std::nullopt;
       if (!i) return UsageError(arg + " needs a whole number");
       slot->index = *i;
+    } else if (slot && rest == "-id") {
+      auto v = need();
+      if (!v || v->empty()) return UsageError(arg + " needs a resource id or name");
+      slot->id = *v;
     } else if (slot && rest == "-small" && !inline_value) {
       slot->small = true;
     } else {
@@ -405,6 +441,10 @@ int ParseCompose(ArgCursor& cur) {
     }
   }
   if (!haveOutput) return UsageError("compose needs -o OUT.ico");
+  for (const char* which : {"upper", "lower"})
+    if (seen.count(std::string("--") + which + "-index") && seen.count(std::string("--") + which + "-id"))
+      return UsageError(std::string("--") + which + "-index and --" + which + "-id both choose the " + which +
+                        " icon");
   if (args.bmp && SameFile(args.output, *args.bmp)) return UsageError("-o and --bmp name the same file");
   if (args.depthGiven && !args.sizes.empty())
     return UsageError("--depth does not apply to a multi-size icon (--sizes)");

@@ -383,17 +383,27 @@ class Cli(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stderr)
         lines = r.stdout.splitlines()
         self.assertEqual([line.split("\t")[0] for line in lines], ["0", "1", "2", "3"])
-        self.assertEqual(lines[3].split("\t")[1], "300")
+        self.assertEqual([line.split("\t")[1] for line in lines], ["ALPHA", "ZETA", "7", "300"])
         out = self.path("lib.ico")
-        for args in (["--lower-index", "3"], ["--lower-index=-300"], ["--lower-index", "0", "--lower-small"]):
+        for args in (["--lower-index", "3"], ["--lower-index=-300"], ["--lower-index", "0", "--lower-small"],
+                     ["--lower-id", "300"], ["--lower-id=zeta"]):
             with self.subTest(args=args):
                 r = self.run_cli("compose", "-o", out, "--depth", "24", "--lower", library, *args)
                 self.assertEqual(r.returncode, 0, r.stderr)
                 _, tr = read_ico_24(slurp(out))
                 self.assertIn(False, [t for row in tr for t in row])
-        r = self.run_cli("compose", "-o", out, "--lower", library, "--lower-index", "4")
-        self.assertEqual(r.returncode, 1)
-        self.assertIn("icons64.dll", r.stderr)
+        self.assertEqual(slurp(self.path("lib.ico")), self.compose_bytes(out, library, "--lower-index", "1"))
+        for args in (["--lower-index", "4"], ["--lower-id", "8"], ["--lower-id", "BETA"]):
+            r = self.run_cli("compose", "-o", out, "--lower", library, *args)
+            self.assertEqual(r.returncode, 1)
+            self.assertIn("icons64.dll", r.stderr)
+        r = self.run_cli("compose", "-o", out, "--lower", library, "--lower-id", "7", "--lower-index", "2")
+        self.assertEqual(r.returncode, 2)
+
+    def compose_bytes(self, out, library, *args):
+        r = self.run_cli("compose", "-o", out, "--depth", "24", "--lower", library, *args)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        return slurp(out)
 
     def test_pac_files_are_told_by_their_extension_and_give_one_icon(self):
         def bmp24(colour):
