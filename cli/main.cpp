@@ -4,15 +4,24 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <memory>
 #include <new>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "bmp.h"
 #include "file_io.h"
@@ -36,6 +45,7 @@ constexpr std::string_view kVersion = "pairglyph 0.1\n";
 constexpr std::string_view kUsage =
     R"(usage: pairglyph compose -o OUT.ico [options]
        pairglyph list FILE
+       pairglyph batch FILE|-
        pairglyph --help | --version
 
 compose lays the lower icon, then the upper icon, over the key colour RGB(64, 96, 128) in a
@@ -63,16 +73,22 @@ transparent. An omitted slot is empty.
   sources' own images (256 as PNG), with the offsets of the 32x32 cell; not with --depth.
   -o and --bmp are written together: both files are replaced, or neither.
 
-list prints one line per icon of FILE: its index, the sizes and depths its group holds, and
-its resource id or name. An icon that compose could not use is listed as "damaged" with what
-is wrong with it.
+list prints one line per icon of FILE, in three tab-separated columns: its index, its resource
+id or name ("-" where it has none), and each of its images' width x height and bits per pixel
+as the image's own header gives them. An icon that compose could not use is listed as
+"damaged: " and what is wrong with it. A program or library without icons lists nothing.
+
+batch runs one compose per line of FILE (- reads standard input): the options above, quoted
+as in a shell, "compose" in front optional; blank lines and # comments are skipped. Files
+are opened once for all lines; a failing line is reported with its number and the others
+still run. On a terminal a progress bar shows on standard error.
 
 Limits: files up to 128 MB; icon images up to 4096 pixels a side and 4 million pixels; bitmaps
 up to 16384 pixels a side and 16 million pixels; .pac pictures up to 256 x 256; a file's
 images decoded for its large and small icons together up to 16 million pixels.
 
 Exit status: 0 on success, 1 when a file is missing, damaged or cannot be written (or, for
-list, holds a damaged icon), 2 on bad usage.
+list, holds a damaged icon; for batch, when any line failed), 2 on bad usage.
 )";
 
 std::string Display(const fs::path& p) {
@@ -80,14 +96,29 @@ std::string Display(const fs::path& p) {
   return std::string(u8.begin(), u8.end());
 }
 
+// Where the current work comes from, for messages: empty, or "FILE:LINE: "
+// for a line of a batch.
+std::string g_context;
+// Whether a progress bar is on the terminal's last line, to be cleared
+// before a message.
+bool g_barShown = false;
+
+std::ostream& Err() {
+  if (g_barShown) {
+    std::cerr << "\r\x1b[K";
+    g_barShown = false;
+  }
+  return std::cerr << "pairglyph: " << g_context;
+}
+
 // One line: what is wrong and where the help is; the help itself would bury it.
 int UsageError(std::string_view what) {
-  std::cerr << "pairglyph: " << what << "; try 'pairglyph --help'\n";
+  Err() << what << "; try 'pairglyph --help'\n";
   return kExitUsage;
 }
 
 int FileError(const fs::path& file, pg::Error e) {
-  std::cerr << "pairglyph: " << Display(file) << ": " << pg::ErrorText(e) << "\n";
+  Err() << Display(file) << ": " << pg::ErrorText(e) << "\n";
   return kExitFailure;
 }
 
@@ -99,12 +130,12 @@ int SourceError(const fs::path& file, pg::Error e) {
   std::ifstream in(file, std::ios::binary);
   in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
   head.resize(static_cast<std::size_t>(in.gcount()));
-  std::cerr << "pairglyph: " << Display(file) << ": not an icon source: " << pg::DescribeFileKind(head) << "\n";
+  Err() << Display(file) << ": not an icon source: " << pg::DescribeFileKind(head) << "\n";
   return kExitFailure;
 }
 
 int WriteError(const pg::WriteResult& w) {
-  std::cerr << "pairglyph: " << Display(w.file) << ": " << w.Text() << "\n";
+  Err() << Display(w.file) << ": " << w.Text() << "\n";
   return kExitFailure;
 }
 
@@ -116,13 +147,45 @@ bool IsPackedBitmap(const fs::path& p) {
   return ext == ".pac";
 }
 
-pg::Result<std::unique_ptr<pg::IconSource>> OpenSource(const fs::path& path) {
+pg::Result<std::unique_ptr<pg::IconSource>> OpenUncached(const fs::path& path) {
   if (!IsPackedBitmap(path)) return pg::OpenIconSourceFile(path);
   auto pac = pg::ReadFileBytes(path);
   if (!pac) return pac.error();
   auto bmp = pg::ConvertPackedBitmap(*pac);
   if (!bmp) return bmp.error();
   return pg::OpenIconSource(*bmp);
+}
+
+// Sources opened in this run, so that a file named by both slots, or by
+// many lines of a batch, is read and parsed once. A file is known by its
+// resolved name, size and time of change: one rewritten meanwhile (an
+// earlier line's output) is opened afresh.
+class SourceCache {
+ public:
+  pg::Result<std::shared_ptr<const pg::IconSource>> Open(const fs::path& path) {
+    std::error_code ec;
+    std::string key = Display(fs::weakly_canonical(fs::absolute(path, ec), ec));
+    const auto size = fs::file_size(path, ec);
+    const auto time = fs::last_write_time(path, ec);
+    if (!ec) key += '|' + std::to_string(size) + '|' + std::to_string(time.time_since_epoch().count());
+    if (const auto it = open_.find(key); it != open_.end() && !ec) return it->second;
+    auto source = OpenUncached(path);
+    if (!source) return source.error();
+    std::shared_ptr<const pg::IconSource> shared(std::move(*source));
+    if (open_.size() >= kKept) open_.clear();
+    if (!ec) open_.emplace(std::move(key), shared);
+    return shared;
+  }
+
+ private:
+  static constexpr std::size_t kKept = 64;
+  std::map<std::string, std::shared_ptr<const pg::IconSource>> open_;
+};
+
+SourceCache g_sources;
+
+pg::Result<std::shared_ptr<const pg::IconSource>> OpenSource(const fs::path& path) {
+  return g_sources.Open(path);
 }
 
 // Whether two output names reach the same file: the same name once links
@@ -223,7 +286,7 @@ int LoadSlot(const SlotArgs& slot, pg::Slot which, bool everySize, pg::LayerMode
   auto source = OpenSource(path);
   if (!source) return SourceError(path, source.error());
   if ((*source)->Count() < 1) {
-    std::cerr << "pairglyph: " << Display(path) << ": file holds no icons\n";
+    Err() << Display(path) << ": file holds no icons\n";
     return kExitFailure;
   }
   const auto fail = [&](pg::Error e) { return FileError(path, e); };
@@ -231,7 +294,7 @@ int LoadSlot(const SlotArgs& slot, pg::Slot which, bool everySize, pg::LayerMode
   if (slot.id) {
     const auto found = FindGroup(**source, *slot.id);
     if (!found) {
-      std::cerr << "pairglyph: " << Display(path) << ": file has no icon with id or name '" << *slot.id << "'\n";
+      Err() << Display(path) << ": file has no icon with id or name '" << *slot.id << "'\n";
       return kExitFailure;
     }
     index = *found;
@@ -241,7 +304,7 @@ int LoadSlot(const SlotArgs& slot, pg::Slot which, bool everySize, pg::LayerMode
   // Such pixels come out opaque in the saved icon; without a word the user
   // sees a box and no reason for it.
   if (const int n = InvertingPixels(*icon); n > 0)
-    std::cerr << "pairglyph: " << Display(path) << ": icon " << index << ": " << n
+    Err() << Display(path) << ": icon " << index << ": " << n
               << " transparent pixels carry a colour (drawn inverting); the saved icon shows them opaque\n";
   if (!everySize) {
     model.SetIcon(which, std::move(*icon));
@@ -333,7 +396,7 @@ int List(const fs::path& path) {
     if (verdict != pg::Error::kOk) {
       out += "damaged: ";
       out += pg::ErrorText(verdict);
-      std::cerr << "pairglyph: " << Display(path) << ": icon " << i << ": " << pg::ErrorText(verdict) << "\n";
+      Err() << Display(path) << ": icon " << i << ": " << pg::ErrorText(verdict) << "\n";
       status = kExitFailure;
     } else {
       const char* sep = "";
@@ -371,8 +434,9 @@ fs::path PathFromUtf8(const std::string& s) {
   return fs::path(std::u8string(s.begin(), s.end()));
 }
 
-int ParseCompose(ArgCursor& cur) {
-  ComposeArgs args;
+// Reads compose's options into `args`; a status to end with when they are
+// bad or ask for the help, nothing when the composition can run.
+std::optional<int> ParseComposeArgs(ArgCursor& cur, ComposeArgs& args) {
   bool haveOutput = false;
   std::set<std::string> seen;
   while (!cur.Done()) {
@@ -448,7 +512,119 @@ int ParseCompose(ArgCursor& cur) {
   if (args.bmp && SameFile(args.output, *args.bmp)) return UsageError("-o and --bmp name the same file");
   if (args.depthGiven && !args.sizes.empty())
     return UsageError("--depth does not apply to a multi-size icon (--sizes)");
+  return std::nullopt;
+}
+
+int ParseCompose(ArgCursor& cur) {
+  ComposeArgs args;
+  if (const auto status = ParseComposeArgs(cur, args)) return *status;
   return Compose(args);
+}
+
+// Splits a line as a POSIX shell splits words: blanks separate, '...'
+// keeps everything, "..." keeps everything but \" \\ \$ \`, a backslash
+// outside quotes keeps the next character. Nothing when a quote is left
+// open. A word starting with # begins a comment.
+std::optional<std::vector<std::string>> SplitLine(std::string_view line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == ' ' || c == '\t' || c == '\r') {
+      if (inWord) words.push_back(std::exchange(word, {}));
+      inWord = false;
+    } else if (c == '#' && !inWord) {
+      break;
+    } else if (c == '\'') {
+      const auto end = line.find('\'', i + 1);
+      if (end == std::string_view::npos) return std::nullopt;
+      word.append(line.substr(i + 1, end - i - 1));
+      i = end;
+      inWord = true;
+    } else if (c == '"') {
+      for (++i;; ++i) {
+        if (i >= line.size()) return std::nullopt;
+        if (line[i] == '"') break;
+        if (line[i] == '\\' && i + 1 < line.size() && std::string_view("\"\\$`").find(line[i + 1]) != std::string_view::npos)
+          ++i;
+        word += line[i];
+      }
+      inWord = true;
+    } else if (c == '\\') {
+      if (i + 1 < line.size()) word += line[++i];
+      inWord = true;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(std::move(word));
+  return words;
+}
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+void ShowProgress(std::size_t done, std::size_t total) {
+  constexpr std::size_t kWidth = 30;
+  const std::size_t filled = total ? done * kWidth / total : kWidth;
+  std::cerr << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << "] " << done << '/'
+            << total << std::flush;
+  g_barShown = true;
+}
+
+// One compose per line (its options, "compose" in front optional; blank
+// lines and # comments skipped) in this one process, the sources shared
+// between lines. A failing line is reported with its number and the rest
+// still run.
+int Batch(const std::string& name) {
+  std::vector<std::string> lines;
+  {
+    std::ifstream file;
+    if (name != "-") {
+      file.open(PathFromUtf8(name), std::ios::binary);
+      if (!file) {
+        std::error_code ec;
+        return FileError(PathFromUtf8(name), fs::exists(PathFromUtf8(name), ec) ? pg::Error::kFileUnreadable
+                                                                                 : pg::Error::kFileNotFound);
+      }
+    }
+    std::istream& in = name == "-" ? std::cin : file;
+    for (std::string line; std::getline(in, line);) lines.push_back(std::move(line));
+  }
+  const std::string shown = name == "-" ? "standard input" : name;
+  const bool bar = StderrIsTerminal();
+  int failed = 0;
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    if (bar) ShowProgress(n, lines.size());
+    g_context = shown + ":" + std::to_string(n + 1) + ": ";
+    auto words = SplitLine(lines[n]);
+    int status = kExitOk;
+    if (!words) {
+      status = UsageError("a quote is not closed");
+    } else if (!words->empty()) {
+      if (words->front() == "compose") words->erase(words->begin());
+      ArgCursor cur(std::move(*words));
+      ComposeArgs args;
+      const auto parsed = ParseComposeArgs(cur, args);
+      status = parsed ? *parsed : Compose(args);
+    }
+    failed += status != kExitOk;
+  }
+  g_context.clear();
+  if (bar) {
+    ShowProgress(lines.size(), lines.size());
+    std::cerr << '\n';
+    g_barShown = false;
+  }
+  if (failed) Err() << shown << ": " << failed << " of " << lines.size() << " lines failed\n";
+  return failed ? kExitFailure : kExitOk;
 }
 
 int RunCommand(std::vector<std::string> args) {
@@ -471,6 +647,12 @@ int RunCommand(std::vector<std::string> args) {
     if (!cur.Done()) return UsageError("list takes one file");
     return List(PathFromUtf8(file));
   }
+  if (command == "batch") {
+    if (cur.Done()) return UsageError("batch needs a file, or - for standard input");
+    const std::string file = cur.Next();
+    if (!cur.Done()) return UsageError("batch takes one file");
+    return Batch(file);
+  }
   return UsageError("unknown command '" + command + "'");
 }
 
@@ -478,7 +660,7 @@ int Run(std::vector<std::string> args) {
   try {
     return RunCommand(std::move(args));
   } catch (const std::bad_alloc&) {
-    std::cerr << "pairglyph: " << pg::ErrorText(pg::Error::kOutOfMemory) << "\n";
+    Err() << pg::ErrorText(pg::Error::kOutOfMemory) << "\n";
     return kExitFailure;
   }
 }

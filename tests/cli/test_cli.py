@@ -377,6 +377,31 @@ class Cli(unittest.TestCase):
         self.assertIn("box.ico", r.stderr)
         self.assertIn("icon 0: 64 ", r.stderr)
 
+    def test_batch_runs_every_line_and_reports_the_failing_one_by_number(self):
+        os.mkdir(self.path("a dir"))
+        red = self.write("a dir/red icon.ico", solid_icon((200, 10, 20)))
+        lines = [f"compose -o {self.path('one.ico')} --depth 24 --lower '{red}'",
+                 "# a comment, then a blank line", "",
+                 f"-o {self.path('two.ico')} --lower {self.path('missing.ico')}",
+                 f"-o \"{self.path('three.ico')}\" --sizes 16,32 --upper {red.replace(' ', chr(92) + ' ')}",
+                 "-o x.ico --depth 9"]
+        script = self.write("jobs.txt", "\n".join(lines).encode())
+        for source, stdin in ((script, None), ("-", "\n".join(lines))):
+            with self.subTest(source):
+                r = subprocess.run([CLI, "batch", source], input=stdin, capture_output=True, text=True, timeout=60)
+                self.assertEqual(r.returncode, 1, r.stderr)
+                errors = r.stderr.splitlines()
+                self.assertEqual(len(errors), 3, r.stderr)
+                self.assertIn(":4: ", errors[0])
+                self.assertIn("missing.ico", errors[0])
+                self.assertIn(":6: --depth", errors[1])
+                self.assertIn("2 of 6 lines failed", errors[2])
+                px, _ = read_ico_24(slurp(self.path("one.ico")))
+                self.assertEqual(px[0][0], (200, 10, 20))
+                self.assertTrue(os.path.exists(self.path("three.ico")))
+                self.assertFalse(os.path.exists(self.path("two.ico")))
+                os.remove(self.path("one.ico"))
+
     def test_libraries_list_their_groups_and_give_icons_by_index_id_and_size(self):
         library = os.path.join(os.environ["PG_FIXTURE_DIR"], "icons64.dll")
         r = self.run_cli("list", library)
