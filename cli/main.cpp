@@ -4,13 +4,24 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <map>
+#include <memory>
 #include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "bmp.h"
 #include "file_io.h"
@@ -29,52 +40,55 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+constexpr std::string_view kVersion = "pairglyph 0.1\n";
+
 constexpr std::string_view kUsage =
     R"(usage: pairglyph compose -o OUT.ico [options]
        pairglyph list FILE
-       pairglyph --help
+       pairglyph batch FILE|-
+       pairglyph --help | --version
 
-compose   lays the lower icon, then the upper icon, over the key colour
-          RGB(64, 96, 128) in a 32x32 cell and writes the result as a
-          single-image icon in which every key-coloured pixel is transparent.
-  -o, --output FILE       the icon file to write (replaced only when the write
-                          has succeeded)
-  --depth 8|24            bits per pixel (default 8; an 8-bit icon falls back
-                          to 24 bits when the picture has more than 236
-                          colours beyond the ten first system colours)
-  --bmp FILE              also write the 32x32 composite, key colour included,
-                          as a 24-bit bitmap
-  --upper FILE            the upper icon: an .ico file, an executable or
-                          library (EXE, DLL, ICL, 16-bit NE), a bitmap, or a
-                          .pac packed bitmap (told by its extension)
-  --lower FILE            the lower icon, the same kinds of file
-  --upper-index N         which icon of the file (default 0); N below -1 names
-  --lower-index N         the icon group whose resource id is -N
-  --upper-small           take the small (16x16) icon instead of the large one
-  --lower-small
-  --upper-offset X,Y      where the icon's 32x32 cell lies in the composite
-  --lower-offset X,Y      (default 0,0; may be negative: --upper-offset=-5,3)
-  --sizes LIST            write a multi-size icon instead: the same
-                          composition at each size of LIST (from 16, 20, 24,
-                          32, 40, 48, 64, 256, comma-separated, or "all"),
-                          each from the sources' own images, 32 bits with
-                          alpha (256 as PNG); offsets stay those of the 32x32
-                          cell. Not with --depth.
-  An omitted slot is empty.
+compose lays the lower icon, then the upper icon, over the key colour RGB(64, 96, 128) in a
+32x32 cell and writes the result as a single-image icon in which every key-coloured pixel is
+transparent. An omitted slot is empty.
+  -o, --output FILE      the icon file to write (replaced only when the write has succeeded)
+  --depth 8|24           bits per pixel (default 8; 24 when the picture has too many colours)
+  --sizes LIST           a multi-size icon (32 bits with alpha) at sizes of LIST, or "all"
+  --bmp FILE             also the 32x32 composite, key colour included, as a 24-bit bitmap
+  --upper FILE           the upper icon: .ico, executable or library (EXE, DLL, ICL, NE), bitmap
+  --lower FILE           the lower icon, from the same kinds of file
+  --upper-index N        which icon of the upper file (default 0; below -1: the id -N)
+  --lower-index N        which icon of the lower file
+  --upper-id ID|NAME     the upper file's icon group with that resource id or name
+  --lower-id ID|NAME     the lower file's icon group with that resource id or name
+  --upper-small          the upper file's small (16x16) icon instead of its large one
+  --lower-small          the lower file's small icon
+  --upper-offset X,Y     where the upper icon's cell lies (default 0,0; --upper-offset=-5,3)
+  --lower-offset X,Y     where the lower icon's cell lies
+  -h, --help             this text
+  --version              the program's version
 
+  .pac packed bitmaps are told by their extension, every other kind by its content. --sizes
+  takes sizes from 16, 20, 24, 32, 40, 48, 64, 256, comma-separated; each is composed from the
+  sources' own images (256 as PNG), with the offsets of the 32x32 cell; not with --depth.
   -o and --bmp are written together: both files are replaced, or neither.
 
-list      prints one line per icon of FILE: its index, the sizes and depths
-          its group holds, and its resource id or name. An icon that compose
-          could not use is listed as "damaged" with what is wrong with it.
+list prints one line per icon of FILE, in three tab-separated columns: its index, its resource
+id or name ("-" where it has none), and each of its images' width x height and bits per pixel
+as the image's own header gives them. An icon that compose could not use is listed as
+"damaged: " and what is wrong with it. A program or library without icons lists nothing.
 
-Limits: files up to 128 MB; icon images up to 4096 pixels a side and
-4 million pixels; bitmaps up to 16384 pixels a side and 16 million pixels;
-.pac pictures up to 256 x 256; a file's images decoded for its large and
-small icons together up to 16 million pixels.
+batch runs one compose per line of FILE (- reads standard input): the options above, quoted
+as in a shell, "compose" in front optional; blank lines and # comments are skipped. Files
+are opened once for all lines; a failing line is reported with its number and the others
+still run. On a terminal a progress bar shows on standard error.
 
-Exit status: 0 on success, 1 when a file is missing, damaged or cannot be
-written (or, for list, holds a damaged icon), 2 on bad usage.
+Limits: files up to 128 MB; icon images up to 4096 pixels a side and 4 million pixels; bitmaps
+up to 16384 pixels a side and 16 million pixels; .pac pictures up to 256 x 256; a file's
+images decoded for its large and small icons together up to 16 million pixels.
+
+Exit status: 0 on success, 1 when a file is missing, damaged or cannot be written (or, for
+list, holds a damaged icon; for batch, when any line failed), 2 on bad usage.
 )";
 
 std::string Display(const fs::path& p) {
@@ -82,18 +96,46 @@ std::string Display(const fs::path& p) {
   return std::string(u8.begin(), u8.end());
 }
 
+// Where the current work comes from, for messages: empty, or "FILE:LINE: "
+// for a line of a batch.
+std::string g_context;
+// Whether a progress bar is on the terminal's last line, to be cleared
+// before a message.
+bool g_barShown = false;
+
+std::ostream& Err() {
+  if (g_barShown) {
+    std::cerr << "\r\x1b[K";
+    g_barShown = false;
+  }
+  return std::cerr << "pairglyph: " << g_context;
+}
+
+// One line: what is wrong and where the help is; the help itself would bury it.
 int UsageError(std::string_view what) {
-  std::cerr << "pairglyph: " << what << "\n\n" << kUsage;
+  Err() << what << "; try 'pairglyph --help'\n";
   return kExitUsage;
 }
 
 int FileError(const fs::path& file, pg::Error e) {
-  std::cerr << "pairglyph: " << Display(file) << ": " << pg::ErrorText(e) << "\n";
+  Err() << Display(file) << ": " << pg::ErrorText(e) << "\n";
+  return kExitFailure;
+}
+
+// A file that is no icon source is named for what it is, so a user who
+// gave the wrong file sees which one.
+int SourceError(const fs::path& file, pg::Error e) {
+  if (e != pg::Error::kNotIconSource) return FileError(file, e);
+  std::vector<std::uint8_t> head(4096);
+  std::ifstream in(file, std::ios::binary);
+  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  Err() << Display(file) << ": not an icon source: " << pg::DescribeFileKind(head) << "\n";
   return kExitFailure;
 }
 
 int WriteError(const pg::WriteResult& w) {
-  std::cerr << "pairglyph: " << Display(w.file) << ": " << w.Text() << "\n";
+  Err() << Display(w.file) << ": " << w.Text() << "\n";
   return kExitFailure;
 }
 
@@ -105,13 +147,45 @@ bool IsPackedBitmap(const fs::path& p) {
   return ext == ".pac";
 }
 
-pg::Result<std::unique_ptr<pg::IconSource>> OpenSource(const fs::path& path) {
+pg::Result<std::unique_ptr<pg::IconSource>> OpenUncached(const fs::path& path) {
   if (!IsPackedBitmap(path)) return pg::OpenIconSourceFile(path);
   auto pac = pg::ReadFileBytes(path);
   if (!pac) return pac.error();
   auto bmp = pg::ConvertPackedBitmap(*pac);
   if (!bmp) return bmp.error();
   return pg::OpenIconSource(*bmp);
+}
+
+// Sources opened in this run, so that a file named by both slots, or by
+// many lines of a batch, is read and parsed once. A file is known by its
+// resolved name, size and time of change: one rewritten meanwhile (an
+// earlier line's output) is opened afresh.
+class SourceCache {
+ public:
+  pg::Result<std::shared_ptr<const pg::IconSource>> Open(const fs::path& path) {
+    std::error_code ec;
+    std::string key = Display(fs::weakly_canonical(fs::absolute(path, ec), ec));
+    const auto size = fs::file_size(path, ec);
+    const auto time = fs::last_write_time(path, ec);
+    if (!ec) key += '|' + std::to_string(size) + '|' + std::to_string(time.time_since_epoch().count());
+    if (const auto it = open_.find(key); it != open_.end() && !ec) return it->second;
+    auto source = OpenUncached(path);
+    if (!source) return source.error();
+    std::shared_ptr<const pg::IconSource> shared(std::move(*source));
+    if (open_.size() >= kKept) open_.clear();
+    if (!ec) open_.emplace(std::move(key), shared);
+    return shared;
+  }
+
+ private:
+  static constexpr std::size_t kKept = 64;
+  std::map<std::string, std::shared_ptr<const pg::IconSource>> open_;
+};
+
+SourceCache g_sources;
+
+pg::Result<std::shared_ptr<const pg::IconSource>> OpenSource(const fs::path& path) {
+  return g_sources.Open(path);
 }
 
 // Whether two output names reach the same file: the same name once links
@@ -145,6 +219,7 @@ std::optional<pg::Offset> ParseOffset(std::string_view s) {
 struct SlotArgs {
   std::optional<fs::path> file;
   int index = 0;
+  std::optional<std::string> id;  // a group's resource id or name, instead of the index
   bool small = false;
   pg::Offset offset;
 };
@@ -176,20 +251,69 @@ std::optional<std::vector<int>> ParseSizes(std::string_view s) {
 
 // Puts the icon a slot gets from a file into the model, as the window's
 // picker would; with `everySize`, the images of its group as well.
-pg::Error LoadSlot(const SlotArgs& slot, pg::Slot which, bool everySize, pg::LayerModel& model) {
-  auto source = OpenSource(*slot.file);
-  if (!source) return source.error();
-  if ((*source)->Count() < 1) return pg::Error::kNotIconSource;
-  auto icon = (*source)->Extract(slot.index, slot.small ? pg::kSmallSize : pg::kCellSize);
-  if (!icon) return icon.error();
+std::string Utf8(const std::u16string& s);
+
+// The index of the group with resource id `id` (decimal) or name `id`
+// (letters compared without case, as the resource compiler stores names in
+// capitals); nothing when the file has none.
+std::optional<int> FindGroup(const pg::IconSource& s, const std::string& id) {
+  const auto number = ParseInt<std::uint32_t>(id);
+  const auto lower = [](std::string t) {
+    for (char& c : t) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return t;
+  };
+  for (int i = 0; i < s.Count(); ++i) {
+    const pg::IconGroupInfo info = s.Info(i);
+    if (info.name.empty() ? number && info.resourceId == *number && *number != 0
+                          : lower(Utf8(info.name)) == lower(id))
+      return i;
+  }
+  return std::nullopt;
+}
+
+// The pixels of an icon that the platform draws inverting: transparent in
+// the mask, yet not black.
+int InvertingPixels(const pg::Icon& icon) {
+  int n = 0;
+  for (int y = 0; y < icon.Height(); ++y)
+    for (int x = 0; x < icon.Width(); ++x)
+      n += icon.mask.GetPixel(x, y) == pg::kWhite && icon.colour.GetPixel(x, y) != pg::kBlack;
+  return n;
+}
+
+int LoadSlot(const SlotArgs& slot, pg::Slot which, bool everySize, pg::LayerModel& model) {
+  const fs::path& path = *slot.file;
+  auto source = OpenSource(path);
+  if (!source) return SourceError(path, source.error());
+  if ((*source)->Count() < 1) {
+    Err() << Display(path) << ": file holds no icons\n";
+    return kExitFailure;
+  }
+  const auto fail = [&](pg::Error e) { return FileError(path, e); };
+  int index = slot.index;
+  if (slot.id) {
+    const auto found = FindGroup(**source, *slot.id);
+    if (!found) {
+      Err() << Display(path) << ": file has no icon with id or name '" << *slot.id << "'\n";
+      return kExitFailure;
+    }
+    index = *found;
+  }
+  auto icon = (*source)->Extract(index, slot.small ? pg::kSmallSize : pg::kCellSize);
+  if (!icon) return fail(icon.error());
+  // Such pixels come out opaque in the saved icon; without a word the user
+  // sees a box and no reason for it.
+  if (const int n = InvertingPixels(*icon); n > 0)
+    Err() << Display(path) << ": icon " << index << ": " << n
+              << " transparent pixels carry a colour (drawn inverting); the saved icon shows them opaque\n";
   if (!everySize) {
     model.SetIcon(which, std::move(*icon));
-    return pg::Error::kOk;
+    return kExitOk;
   }
-  auto images = (*source)->ExtractSource(slot.index, slot.small);
-  if (!images) return images.error();
+  auto images = (*source)->ExtractSource(index, slot.small);
+  if (!images) return fail(images.error());
   model.SetIcon(which, std::move(*icon), std::move(*images));
-  return pg::Error::kOk;
+  return kExitOk;
 }
 
 int Compose(const ComposeArgs& args) {
@@ -197,8 +321,8 @@ int Compose(const ComposeArgs& args) {
   for (auto [slot, which] : {std::pair{&args.upper, pg::Slot::kUpper},
                              std::pair{&args.lower, pg::Slot::kLower}}) {
     if (slot->file) {
-      if (const auto e = LoadSlot(*slot, which, !args.sizes.empty(), model); e != pg::Error::kOk)
-        return FileError(*slot->file, e);
+      if (const int status = LoadSlot(*slot, which, !args.sizes.empty(), model); status != kExitOk)
+        return status;
     }
     model.SetOffset(which, slot->offset);
   }
@@ -220,44 +344,71 @@ int Compose(const ComposeArgs& args) {
   return kExitOk;
 }
 
-std::string GroupLabel(const pg::IconGroupInfo& info) {
-  if (!info.name.empty()) {
-    std::string name;
-    for (char16_t c : info.name) name += c < 0x80 ? static_cast<char>(c) : '?';
-    return "name " + name;
+std::string Utf8(const std::u16string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    std::uint32_t c = s[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
+    else if (c >= 0xD800 && c < 0xE000)
+      c = 0xFFFD;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
   }
-  return "id " + std::to_string(info.resourceId);
+  return out;
 }
 
-// Lists every icon with the verdict compose would reach on it: an icon is
-// damaged when its large or its small icon cannot be extracted.
+// The group's resource id or name; "-" for a file whose one icon has neither.
+std::string GroupLabel(const pg::IconGroupInfo& info) {
+  if (!info.name.empty()) return Utf8(info.name);
+  return info.resourceId != 0 ? std::to_string(info.resourceId) : "-";
+}
+
+// One line per icon, the same three tab-separated columns for every kind of
+// file: index, resource id or name, and the images as their own headers
+// describe them, or "damaged: <reason>" with the verdict compose would
+// reach (an icon is damaged when its large or small icon cannot be made).
 int List(const fs::path& path) {
   auto source = OpenSource(path);
-  if (!source) return FileError(path, source.error());
+  if (!source) return SourceError(path, source.error());
   const pg::IconSource& s = **source;
-  if (s.Count() < 1) return FileError(path, pg::Error::kNotIconSource);
   int status = kExitOk;
+  std::string out;
   for (int i = 0; i < s.Count(); ++i) {
     const pg::IconGroupInfo info = s.Info(i);
     pg::Error verdict = info.status;
     for (int size : {pg::kCellSize, pg::kSmallSize})
       if (verdict == pg::Error::kOk) verdict = s.Extract(i, size).error();
-    std::cout << i;
+    out += std::to_string(i) + '\t' + GroupLabel(info) + '\t';
     if (verdict != pg::Error::kOk) {
-      std::cout << "\tdamaged: " << pg::ErrorText(verdict);
-      std::cerr << "pairglyph: " << Display(path) << ": icon " << i << ": " << pg::ErrorText(verdict) << "\n";
+      out += "damaged: ";
+      out += pg::ErrorText(verdict);
+      Err() << Display(path) << ": icon " << i << ": " << pg::ErrorText(verdict) << "\n";
       status = kExitFailure;
     } else {
-      const char* sep = "\t";
+      const char* sep = "";
       for (const auto& e : info.entries) {
-        std::cout << sep << e.width << 'x' << e.height << ' ' << e.bitsPerPixel << "bpp";
+        out += sep + std::to_string(e.width) + 'x' + std::to_string(e.height) + ' ' +
+               std::to_string(e.bitsPerPixel) + "bpp";
         sep = ", ";
       }
     }
-    if (s.Kind() == pg::SourceKind::kPeImage || s.Kind() == pg::SourceKind::kNeImage)
-      std::cout << "\t(" << GroupLabel(info) << ')';
-    std::cout << '\n';
+    out += '\n';
   }
+  std::cout << out;
   return status;
 }
 
@@ -283,9 +434,11 @@ fs::path PathFromUtf8(const std::string& s) {
   return fs::path(std::u8string(s.begin(), s.end()));
 }
 
-int ParseCompose(ArgCursor& cur) {
-  ComposeArgs args;
+// Reads compose's options into `args`; a status to end with when they are
+// bad or ask for the help, nothing when the composition can run.
+std::optional<int> ParseComposeArgs(ArgCursor& cur, ComposeArgs& args) {
   bool haveOutput = false;
+  std::set<std::string> seen;
   while (!cur.Done()) {
     std::string arg = cur.Next();
     std::optional<std::string> inline_value;
@@ -295,6 +448,11 @@ int ParseCompose(ArgCursor& cur) {
         arg.resize(eq);
       }
     }
+    // An option given twice is a mistake in a script more often than a
+    // correction: the last one silently winning hides it.
+    const std::string name = arg == "-o" ? "--output" : arg;
+    if (name.rfind("-", 0) == 0 && name != "-h" && name != "--help" && !seen.insert(name).second)
+      return UsageError((arg == name ? arg : arg + " (" + name + ")") + " is given more than once");
     const auto need = [&]() -> std::optional<std::string> { return cur.Value(inline_value); };
     SlotArgs* slot = arg.rfind("--upper", 0) == 0 ? &args.upper
                      : arg.rfind("--lower", 0) == 0 ? &args.lower : nullptr;
@@ -336,6 +494,10 @@ int ParseCompose(ArgCursor& cur) {
       auto i = v ? ParseInt<int>(*v) : std::nullopt;
       if (!i) return UsageError(arg + " needs a whole number");
       slot->index = *i;
+    } else if (slot && rest == "-id") {
+      auto v = need();
+      if (!v || v->empty()) return UsageError(arg + " needs a resource id or name");
+      slot->id = *v;
     } else if (slot && rest == "-small" && !inline_value) {
       slot->small = true;
     } else {
@@ -343,10 +505,126 @@ int ParseCompose(ArgCursor& cur) {
     }
   }
   if (!haveOutput) return UsageError("compose needs -o OUT.ico");
+  for (const char* which : {"upper", "lower"})
+    if (seen.count(std::string("--") + which + "-index") && seen.count(std::string("--") + which + "-id"))
+      return UsageError(std::string("--") + which + "-index and --" + which + "-id both choose the " + which +
+                        " icon");
   if (args.bmp && SameFile(args.output, *args.bmp)) return UsageError("-o and --bmp name the same file");
   if (args.depthGiven && !args.sizes.empty())
     return UsageError("--depth does not apply to a multi-size icon (--sizes)");
+  return std::nullopt;
+}
+
+int ParseCompose(ArgCursor& cur) {
+  ComposeArgs args;
+  if (const auto status = ParseComposeArgs(cur, args)) return *status;
   return Compose(args);
+}
+
+// Splits a line as a POSIX shell splits words: blanks separate, '...'
+// keeps everything, "..." keeps everything but \" \\ \$ \`, a backslash
+// outside quotes keeps the next character. Nothing when a quote is left
+// open. A word starting with # begins a comment.
+std::optional<std::vector<std::string>> SplitLine(std::string_view line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == ' ' || c == '\t' || c == '\r') {
+      if (inWord) words.push_back(std::exchange(word, {}));
+      inWord = false;
+    } else if (c == '#' && !inWord) {
+      break;
+    } else if (c == '\'') {
+      const auto end = line.find('\'', i + 1);
+      if (end == std::string_view::npos) return std::nullopt;
+      word.append(line.substr(i + 1, end - i - 1));
+      i = end;
+      inWord = true;
+    } else if (c == '"') {
+      for (++i;; ++i) {
+        if (i >= line.size()) return std::nullopt;
+        if (line[i] == '"') break;
+        if (line[i] == '\\' && i + 1 < line.size() && std::string_view("\"\\$`").find(line[i + 1]) != std::string_view::npos)
+          ++i;
+        word += line[i];
+      }
+      inWord = true;
+    } else if (c == '\\') {
+      if (i + 1 < line.size()) word += line[++i];
+      inWord = true;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(std::move(word));
+  return words;
+}
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+void ShowProgress(std::size_t done, std::size_t total) {
+  constexpr std::size_t kWidth = 30;
+  const std::size_t filled = total ? done * kWidth / total : kWidth;
+  std::cerr << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << "] " << done << '/'
+            << total << std::flush;
+  g_barShown = true;
+}
+
+// One compose per line (its options, "compose" in front optional; blank
+// lines and # comments skipped) in this one process, the sources shared
+// between lines. A failing line is reported with its number and the rest
+// still run.
+int Batch(const std::string& name) {
+  std::vector<std::string> lines;
+  {
+    std::ifstream file;
+    if (name != "-") {
+      file.open(PathFromUtf8(name), std::ios::binary);
+      if (!file) {
+        std::error_code ec;
+        return FileError(PathFromUtf8(name), fs::exists(PathFromUtf8(name), ec) ? pg::Error::kFileUnreadable
+                                                                                 : pg::Error::kFileNotFound);
+      }
+    }
+    std::istream& in = name == "-" ? std::cin : file;
+    for (std::string line; std::getline(in, line);) lines.push_back(std::move(line));
+  }
+  const std::string shown = name == "-" ? "standard input" : name;
+  const bool bar = StderrIsTerminal();
+  int failed = 0;
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    if (bar) ShowProgress(n, lines.size());
+    g_context = shown + ":" + std::to_string(n + 1) + ": ";
+    auto words = SplitLine(lines[n]);
+    int status = kExitOk;
+    if (!words) {
+      status = UsageError("a quote is not closed");
+    } else if (!words->empty()) {
+      if (words->front() == "compose") words->erase(words->begin());
+      ArgCursor cur(std::move(*words));
+      ComposeArgs args;
+      const auto parsed = ParseComposeArgs(cur, args);
+      status = parsed ? *parsed : Compose(args);
+    }
+    failed += status != kExitOk;
+  }
+  g_context.clear();
+  if (bar) {
+    ShowProgress(lines.size(), lines.size());
+    std::cerr << '\n';
+    g_barShown = false;
+  }
+  if (failed) Err() << shown << ": " << failed << " of " << lines.size() << " lines failed\n";
+  return failed ? kExitFailure : kExitOk;
 }
 
 int RunCommand(std::vector<std::string> args) {
@@ -357,6 +635,10 @@ int RunCommand(std::vector<std::string> args) {
     std::cout << kUsage;
     return kExitOk;
   }
+  if (command == "--version") {
+    std::cout << kVersion;
+    return kExitOk;
+  }
   ArgCursor cur(std::move(args));
   if (command == "compose") return ParseCompose(cur);
   if (command == "list") {
@@ -365,6 +647,12 @@ int RunCommand(std::vector<std::string> args) {
     if (!cur.Done()) return UsageError("list takes one file");
     return List(PathFromUtf8(file));
   }
+  if (command == "batch") {
+    if (cur.Done()) return UsageError("batch needs a file, or - for standard input");
+    const std::string file = cur.Next();
+    if (!cur.Done()) return UsageError("batch takes one file");
+    return Batch(file);
+  }
   return UsageError("unknown command '" + command + "'");
 }
 
@@ -372,7 +660,7 @@ int Run(std::vector<std::string> args) {
   try {
     return RunCommand(std::move(args));
   } catch (const std::bad_alloc&) {
-    std::cerr << "pairglyph: " << pg::ErrorText(pg::Error::kOutOfMemory) << "\n";
+    Err() << pg::ErrorText(pg::Error::kOutOfMemory) << "\n";
     return kExitFailure;
   }
 }

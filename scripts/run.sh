@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up this machine (Debian 12), builds the Windows programs and starts
-# Tessary under Wine on the user's display.
+# Sets up this machine (Debian 12), builds the Windows programs and the
+# native pairglyph command, and starts Tessary under Wine on the user's
+# display.
 #
 #   scripts/run.sh
 #
@@ -15,6 +16,11 @@ root=$PWD
 echo "== building the Windows programs"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$(nproc 2>/dev/null || echo 2)"
+
+# The command line runs natively too; the README's examples use this one.
+echo "== building the pairglyph command natively"
+cmake --preset native >/dev/null
+cmake --build --preset native -j"$(nproc 2>/dev/null || echo 2)" --target pairglyph
 
 if [ -z "${DISPLAY:-}" ]; then
   echo "run: no display to show Pairglyph on (DISPLAY is not set)." >&2

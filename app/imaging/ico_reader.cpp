@@ -118,11 +118,11 @@ Result<IconImageHeader> ReadIconImageHeader(Bytes data) {
   if (png::HasSignature(data)) {
     auto h = png::ReadHeader(data);
     if (!h) return h.error();
-    out = {h->width, h->height, 32};
+    out = {h->width, h->height, 32, h->bitsPerPixel};
   } else {
     auto layout = dib::ParseLayout(data, dib::Kind::kIcon);
     if (!layout) return layout.error();
-    out = {layout->width, layout->rows, layout->bitCount};
+    out = {layout->width, layout->rows, layout->bitCount, layout->bitCount};
     if (out.width > kMaxIconDimension || out.height > kMaxIconDimension || out.Pixels() > kMaxIconImagePixels)
       return Error::kImageTooLarge;
     // The colour rows must all be there, and the AND mask too unless the
@@ -159,11 +159,12 @@ bool MatchesEntrySize(const IconImage& image, int entryWidth, int entryHeight) n
   return MatchesEntry(image.Width(), entryWidth) && MatchesEntry(image.Height(), entryHeight);
 }
 
-Result<std::vector<IconImageRef>> ReadIcoDirectory(Bytes file) {
+Result<std::vector<IconImageRef>> ReadIcoDirectory(Bytes file, bool cursorsToo) {
   ByteReader r(file);
   const std::uint16_t reserved = r.U16(), type = r.U16(), count = r.U16();
   if (r.Failed()) return Error::kTruncated;
-  if (reserved != 0 || type > 1) return Error::kBadSignature;
+  const bool cursor = cursorsToo && type == 2;
+  if (reserved != 0 || (type > 1 && !cursor)) return Error::kBadSignature;
   if (count == 0) return Error::kNoImages;
   // The whole directory must be there before any entry is believed.
   if (6 + std::uint64_t{16} * count > file.size()) return Error::kTruncated;
@@ -178,7 +179,7 @@ Result<std::vector<IconImageRef>> ReadIcoDirectory(Bytes file) {
     const std::uint32_t size = r.U32(), offset = r.U32();
     // The entry's planes and bits are only hints, but values no icon can
     // have mark a damaged directory.
-    if (planes > 1 || bits > 32) return Error::kBadHeader;
+    if (!cursor && (planes > 1 || bits > 32)) return Error::kBadHeader;
     const auto data = SubRange(file, offset, size);
     if (!data) return Error::kTruncated;
     auto header = ReadIconImageHeader(*data);

@@ -46,7 +46,8 @@ void ApplyAlpha(Icon& icon, std::span<const std::uint8_t> alpha);
 struct IconImageHeader {
   int width = 0;
   int height = 0;
-  int bitsPerPixel = 0;  // PNG: 32
+  int bitsPerPixel = 0;  // PNG: 32, as it decodes to full colour with alpha
+  int storedBits = 0;    // what the image holds: a DIB's bit count; a PNG's depth times channels
   std::uint64_t Pixels() const noexcept {
     return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
   }
@@ -87,8 +88,11 @@ struct IconImageRef {
 Result<Icon> DecodeBestImage(const std::vector<IconImageRef>& images, int size, std::uint64_t& budget);
 
 // The directory of an .ico file, every entry's image header checked against
-// its entry (width and height; a 0 stands for 256 or more).
-Result<std::vector<IconImageRef>> ReadIcoDirectory(Bytes file);
+// its entry (width and height; a 0 stands for 256 or more). A cursor file
+// (type 2, the same layout with the hot spot where an icon keeps planes and
+// bits) is read only when `cursorsToo`: where an icon is expected, a
+// cursor is refused.
+Result<std::vector<IconImageRef>> ReadIcoDirectory(Bytes file, bool cursorsToo = false);
 
 // Every image of an .ico file (type word 0 or 1), fully decoded: a damaged
 // image refuses the whole file, and so do images whose pixels together pass

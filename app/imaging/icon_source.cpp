@@ -1,4 +1,5 @@
-// Icon sources: .ico files, PE and NE executables and libraries, bitmaps.
+// Icon sources: .ico and .cur files, animated cursors, PE and NE executables
+// and libraries, PNG and bitmap files.
 //
 // RT_GROUP_ICON data (the same in PE and NE files):
 //   offset  size  field
@@ -20,12 +21,15 @@
 #include <cassert>
 #include <map>
 #include <new>
+#include <string_view>
 #include <utility>
 
+#include "ani.h"
 #include "bmp.h"
 #include "file_io.h"
 #include "ne_resources.h"
 #include "pe_resources.h"
+#include "png.h"
 #include "resample.h"
 
 namespace pg {
@@ -86,20 +90,28 @@ class Decoder {
 IconGroupInfo InfoOfImages(const std::vector<IconImageRef>& images) {
   IconGroupInfo info;
   for (const IconImageRef& im : images)
-    info.entries.push_back({im.header.width, im.header.height, im.header.bitsPerPixel});
+    info.entries.push_back({im.header.width, im.header.height, im.header.storedBits});
   return info;
 }
 
+// An .ico or .cur file, or the first frame of an animated cursor (an .ico
+// or .cur file inside it).
 class IcoSource final : public IconSource {
  public:
-  explicit IcoSource(Owned bytes) : bytes_(std::move(bytes)) {}
+  IcoSource(SourceKind kind, Owned bytes) : kind_(kind), bytes_(std::move(bytes)) {}
   Error Parse() {
-    auto directory = ReadIcoDirectory(bytes_);
+    Bytes file(bytes_);
+    if (kind_ == SourceKind::kAnimatedCursor) {
+      auto frame = FirstAniFrame(file);
+      if (!frame) return frame.error();
+      file = *frame;
+    }
+    auto directory = ReadIcoDirectory(file, kind_ != SourceKind::kIcoFile);
     if (!directory) return directory.error();
     images_ = std::move(*directory);
     return Error::kOk;
   }
-  SourceKind Kind() const noexcept override { return SourceKind::kIcoFile; }
+  SourceKind Kind() const noexcept override { return kind_; }
   int Count() const noexcept override { return 1; }
   IconGroupInfo Info(int index) const override {
     return index == 0 ? InfoOfImages(images_) : IconGroupInfo{};
@@ -110,10 +122,14 @@ class IcoSource final : public IconSource {
   }
   Result<SlotSource> ExtractSource(int index, bool small) const override {
     if (index != 0) return Error::kNoSuchIcon;
-    return ReadIcoSlotSource(bytes_, small);
+    std::vector<Bytes> images;
+    images.reserve(images_.size());
+    for (const IconImageRef& ref : images_) images.push_back(ref.data);
+    return Guarded([&]() -> Result<SlotSource> { return DecodeSlotSource(images, small); });
   }
 
  private:
+  SourceKind kind_;
   Owned bytes_;
   std::vector<IconImageRef> images_;
   Decoder decoder_;
@@ -146,6 +162,60 @@ class BitmapSource final : public IconSource {
   int bpp_;
 };
 
+// A PNG file: one icon, transparent where alpha is below kOpaqueAlpha as in
+// an icon's own images, scaled to each size as a bitmap is. It takes a
+// bitmap's limits, not an icon image's: it is a picture, not an icon.
+class PngSource final : public IconSource {
+ public:
+  PngSource(Image colour, std::vector<std::uint8_t> alpha, int bitsPerPixel)
+      : colour_(std::move(colour)), alpha_(std::move(alpha)), bpp_(bitsPerPixel) {}
+  SourceKind Kind() const noexcept override { return SourceKind::kPng; }
+  int Count() const noexcept override { return 1; }
+  IconGroupInfo Info(int index) const override {
+    IconGroupInfo info;
+    if (index == 0) info.entries.push_back({colour_.Width(), colour_.Height(), bpp_});
+    return info;
+  }
+  Result<Icon> Extract(int index, int size) const override {
+    if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
+    return Guarded([&]() -> Result<Icon> {
+      Icon icon{colour_, Image(colour_.Width(), colour_.Height(), kBlack)};
+      ApplyAlpha(icon, alpha_);
+      return ResizeIcon(icon, size);
+    });
+  }
+  Result<SlotSource> ExtractSource(int index, bool small) const override {
+    if (index != 0) return Error::kNoSuchIcon;
+    return Guarded([&]() -> Result<SlotSource> {
+      SlotSource source = PictureSlotSource(colour_, alpha_, bpp_);
+      source.small = small;
+      return source;
+    });
+  }
+
+ private:
+  Image colour_;
+  std::vector<std::uint8_t> alpha_;
+  int bpp_;
+};
+
+Result<std::unique_ptr<IconSource>> OpenPng(Bytes data) {
+  auto header = png::ReadHeader(data);
+  if (!header) return header.error();
+  auto rgba = png::Decode(data, kMaxImageDimension, kMaxImagePixels);
+  if (!rgba) return rgba.error();
+  Image colour(rgba->width, rgba->height);
+  std::vector<std::uint8_t> alpha(static_cast<std::size_t>(rgba->width) * static_cast<std::size_t>(rgba->height));
+  const std::uint8_t* p = rgba->pixels.data();
+  for (int y = 0; y < rgba->height; ++y)
+    for (int x = 0; x < rgba->width; ++x, p += 4) {
+      colour.SetPixel(x, y, Rgb(p[0], p[1], p[2]));
+      alpha[static_cast<std::size_t>(y) * static_cast<std::size_t>(rgba->width) + static_cast<std::size_t>(x)] = p[3];
+    }
+  return std::unique_ptr<IconSource>(
+      std::make_unique<PngSource>(std::move(colour), std::move(alpha), header->bitsPerPixel));
+}
+
 struct Group {
   IconGroupInfo info;
   std::vector<IconImageRef> images;  // the entries whose image exists and has a sound header
@@ -164,15 +234,11 @@ Error ReadGroupTable(const ExeResource& res, Group& g, std::vector<std::uint16_t
   if (std::uint64_t{count} * 14 > r.Remaining()) return Error::kTruncated;
   if (count == 0) return Error::kNoImages;
   ids.reserve(count);
-  g.info.entries.reserve(count);
   for (std::uint16_t i = 0; i < count; ++i) {
-    const std::uint8_t w = r.U8();
-    const std::uint8_t h = r.U8();
-    r.Skip(4);  // colour count, reserved, planes
-    const std::uint16_t bpp = r.U16();
-    r.Skip(4);  // bytes in resource: the resource's own size is what counts
+    // Sizes, colours, planes and bits are claims the images' own headers
+    // replace; the resource's own size is what counts, not the entry's.
+    r.Skip(12);
     ids.push_back(r.U16());
-    g.info.entries.push_back({w ? w : 256, h ? h : 256, bpp});
   }
   return Error::kOk;
 }
@@ -237,6 +303,8 @@ class ExeSource final : public IconSource {
       }
       if (!g.images.empty()) e = Error::kOk;
       g.info.status = e;
+      const IconGroupInfo real = InfoOfImages(g.images);
+      g.info.entries = real.entries;
       cost += Decoder::Cost(g.images);
       groups_.push_back(std::move(g));
     }
@@ -290,14 +358,15 @@ class ExeSource final : public IconSource {
 };
 
 // An icon file: reserved 0, type 1 (or the 0 that old writers left) and at
-// least one image. Type 1 is signature enough to call a file that fails to
-// read a damaged icon file; type 0 is not (see OpenOwned).
+// least one image; or a cursor file, type 2. Types 1 and 2 are signature
+// enough to call a file that fails to read a damaged icon or cursor; type 0
+// is not (see OpenOwned).
 bool LooksLikeIco(Bytes data) noexcept {
   ByteReader r(data);
   const std::uint16_t reserved = r.U16();
   const std::uint16_t type = r.U16();
   const std::uint16_t count = r.U16();
-  return !r.Failed() && reserved == 0 && type <= 1 && (type == 1 || count >= 1);
+  return !r.Failed() && reserved == 0 && type <= 2 && (type != 0 || count >= 1);
 }
 
 int BitmapBitCount(Bytes data) noexcept {
@@ -334,9 +403,13 @@ Result<std::unique_ptr<IconSource>> OpenOwned(Owned bytes) {
     return std::unique_ptr<IconSource>(
         std::make_unique<BitmapSource>(std::move(*image), BitmapBitCount(data)));
   }
+  if (png::HasSignature(data)) return OpenPng(data);
+  if (LooksLikeAni(data))
+    return Parsed(std::make_unique<IcoSource>(SourceKind::kAnimatedCursor, std::move(bytes)));
   if (LooksLikeIco(data)) {
     const bool typeZero = data[2] == 0;
-    auto src = Parsed(std::make_unique<IcoSource>(std::move(bytes)));
+    const SourceKind kind = data[2] == 2 ? SourceKind::kCursor : SourceKind::kIcoFile;
+    auto src = Parsed(std::make_unique<IcoSource>(kind, std::move(bytes)));
     // Type 0 is too weak a signature to call a file damaged: four zero
     // bytes start many files that are no icons at all.
     if (!src && typeZero) return Error::kNotIconSource;
@@ -365,6 +438,40 @@ Result<std::unique_ptr<IconSource>> OpenIconSourceFile(const std::filesystem::pa
     if (!bytes) return bytes.error();
     return OpenOwned(std::move(*bytes));
   });
+}
+
+const char* DescribeFileKind(Bytes head) noexcept {
+  const auto starts = [&](std::string_view magic) {
+    return head.size() >= magic.size() && std::equal(magic.begin(), magic.end(), head.begin(),
+                                                     [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+  };
+  if (head.empty()) return "an empty file";
+  if (starts("MZ")) {
+    switch (DetectExecutable(head)) {
+      case ExeFormat::kDos: return "a DOS program or an executable of another kind";
+      case ExeFormat::kNone: break;
+      default: return "an executable or library without icon resources";
+    }
+  }
+  if (starts("%PDF")) return "a PDF document";
+  if (starts("PK\x03\x04")) return "a ZIP archive";
+  if (starts("\x7f" "ELF")) return "an ELF program or library";
+  if (starts("\xff\xd8\xff")) return "a JPEG image";
+  if (starts("GIF8")) return "a GIF image";
+  if (starts("\x1f\x8b")) return "a gzip archive";
+  if (starts("RIFF") && head.size() >= 12 && std::string_view(reinterpret_cast<const char*>(head.data()) + 8, 4) == "WEBP")
+    return "a WebP image";
+  if (starts("RIFF")) return "a RIFF file of another kind";
+  // Text: no control characters beyond the whitespace ones; bytes of 0x80
+  // and above may be UTF-8 or a code page.
+  bool text = true, allZero = true;
+  for (std::uint8_t b : head.first(std::min<std::size_t>(head.size(), 4096))) {
+    allZero &= b == 0;
+    if (b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f') text = false;
+  }
+  if (allZero) return "a file of zero bytes";
+  if (text) return "a text file";
+  return "a file of unknown kind";
 }
 
 std::filesystem::path MunFallbackPath(const std::filesystem::path& systemRoot,

@@ -18,7 +18,7 @@
 
 namespace pg {
 
-enum class SourceKind { kIcoFile, kPeImage, kNeImage, kBitmap };
+enum class SourceKind { kIcoFile, kPeImage, kNeImage, kBitmap, kPng, kCursor, kAnimatedCursor };
 
 // Limits of the executable and library readers, beyond those of the image
 // readers (ico_reader.h). No real library comes near them: the system's
@@ -26,7 +26,9 @@ enum class SourceKind { kIcoFile, kPeImage, kNeImage, kBitmap };
 inline constexpr int kMaxIconGroups = 1 << 16;           // RT_GROUP_ICON per file
 inline constexpr int kMaxIconGroupEntries = 1 << 18;     // entries of all groups together
 
-// What one icon (group) holds, for listings.
+// What one icon (group) holds, for listings: its images as their own
+// headers describe them (a group's directory entries are often wrong), the
+// images that cannot be read left out.
 struct IconGroupInfo {
   struct Entry { int width = 0; int height = 0; int bitsPerPixel = 0; };
   std::vector<Entry> entries;
@@ -45,7 +47,7 @@ class IconSource {
   // The number of icons (groups) in the file. 0 for an executable or
   // library without icon groups: the shell's "no icon", which is not the
   // same as "no icon source" (OpenIconSource failing with kNotIconSource).
-  // An .ico or bitmap file always has exactly 1.
+  // An .ico, .cur, .ani, PNG or bitmap file always has exactly 1.
   virtual int Count() const noexcept = 0;
   // What icon `index` (0 .. Count()-1) holds, from the directory alone;
   // an empty info for any other index.
@@ -77,7 +79,7 @@ class IconSource {
 Icon OpaqueBitmapIcon(const Image& picture, int size = kCellSize);
 
 // Opens an icon source from bytes in memory. kNotIconSource when the bytes
-// are no .ico, PE, NE or bitmap file; another error when they claim to be
+// are no .ico, .cur, .ani (its first frame), PNG, PE, NE or bitmap file; another error when they claim to be
 // one but are damaged or pass a limit. A failed allocation is kOutOfMemory,
 // here and in Extract.
 Result<std::unique_ptr<IconSource>> OpenIconSource(Bytes data);
@@ -91,6 +93,10 @@ Result<std::unique_ptr<IconSource>> OpenIconSourceFile(const std::filesystem::pa
 // (shell32.dll -> SystemResources\shell32.dll.mun), which the system serves
 // in place of the library's own resources. Deciding that a library is a
 // system one is up to the caller.
+// What a file that is no icon source is, told from its first bytes, for the
+// user who gave it: "an empty file", "a text file", "a JPEG image", ...
+const char* DescribeFileKind(Bytes head) noexcept;
+
 std::filesystem::path MunFallbackPath(const std::filesystem::path& systemRoot,
                                       const std::filesystem::path& libraryPath);
 

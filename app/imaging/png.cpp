@@ -174,7 +174,7 @@ Result<Header> ReadHeader(Bytes data) {
   if (!h) return h.error();
   if (h->width > static_cast<std::uint32_t>(INT_MAX) || h->height > static_cast<std::uint32_t>(INT_MAX))
     return Error::kImageTooLarge;
-  return Header{static_cast<int>(h->width), static_cast<int>(h->height)};
+  return Header{static_cast<int>(h->width), static_cast<int>(h->height), h->depth * h->channels};
 }
 
 Result<Rgba> Decode(Bytes data, int maxDimension, std::uint64_t maxPixels) {

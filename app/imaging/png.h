@@ -17,6 +17,7 @@ bool HasSignature(Bytes data) noexcept;
 struct Header {
   int width = 0;
   int height = 0;
+  int bitsPerPixel = 0;  // as stored: bit depth times channels (palette: its index bits)
 };
 
 // Reads and checks the signature and IHDR (size, bit depth against colour

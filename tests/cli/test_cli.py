@@ -70,6 +70,53 @@ def ico_32(images):
     return struct.pack("<HHH", 0, 1, len(images)) + entries + blobs
 
 
+def png(width, height, colour_type, depth, pixel):
+    """A PNG of one colour: pixel(x, y) gives the samples of colour_type (palette: its index)."""
+    import zlib
+    channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour_type]
+    rows = b""
+    for y in range(height):
+        bits, nbits, row = 0, 0, bytearray()
+        for x in range(width):
+            for sample in pixel(x, y):
+                if depth == 16:
+                    row += struct.pack(">H", sample)
+                else:
+                    bits, nbits = (bits << depth) | sample, nbits + depth
+                    while nbits >= 8:
+                        row.append((bits >> (nbits - 8)) & 0xFF)
+                        nbits -= 8
+        if nbits:
+            row.append((bits << (8 - nbits)) & 0xFF)
+        rows += b"\0" + bytes(row)
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, colour_type, 0, 0, 0))
+    if colour_type == 3:
+        out += chunk(b"PLTE", bytes((0, 0, 0, 200, 10, 20)))
+    return out + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b"")
+
+
+def cursor(icon):
+    """The same images as a .cur file: type 2, a hot spot where an icon keeps planes and bits."""
+    data = bytearray(icon)
+    data[2] = 2
+    count = struct.unpack_from("<H", data, 4)[0]
+    for i in range(count):
+        struct.pack_into("<HH", data, 6 + 16 * i + 4, 17, 300)
+    return bytes(data)
+
+
+def ani(frames, claimed=None):
+    """An animated cursor of whole .ico/.cur frames."""
+    def chunk(kind, data):
+        return kind + struct.pack("<I", len(data)) + data + (b"\0" if len(data) % 2 else b"")
+    anih = struct.pack("<9I", 36, len(frames) if claimed is None else claimed, len(frames), 0, 0, 0, 0, 10, 1)
+    body = b"ACON" + chunk(b"anih", anih) + chunk(b"LIST", b"fram" + b"".join(chunk(b"icon", f) for f in frames))
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
 def over(upper, lower):
     """Straight-alpha "over" of two (r, g, b, a) pixels, rounded to the nearest."""
     au, al = upper[3] / 255, lower[3] / 255
@@ -228,28 +275,132 @@ class Cli(unittest.TestCase):
         self.assertFalse(os.path.exists(stale))
         self.assertTrue(os.path.exists(other))
 
-    def test_bad_usage_exits_2_with_the_usage(self):
-        for args in ([], ["compose"], ["compose", "-o"], ["compose", "-o", "x.ico", "--depth", "12"],
-                     ["compose", "-o", "x.ico", "--upper-offset", "3"], ["compose", "-o", "x.ico", "--frob"],
-                     ["list"], ["explode"]):
+    def test_bad_usage_is_one_line_pointing_at_the_help(self):
+        for args, what in (([], "no command"), (["compose"], "-o"), (["compose", "-o"], "-o"),
+                           (["compose", "-o", "x.ico", "--depth", "12"], "--depth"),
+                           (["compose", "-o", "x.ico", "--upper-offset", "3"], "--upper-offset"),
+                           (["compose", "-o", "x.ico", "--frob"], "--frob"),
+                           (["compose", "-o", "x.ico", "--upper", "a.ico", "--upper=b.ico"], "--upper"),
+                           (["compose", "-o", "x.ico", "--output", "y.ico"], "--output"),
+                           (["compose", "-o", "x.ico", "--lower-small", "--lower-small"], "--lower-small"),
+                           (["list"], "list"), (["explode"], "explode")):
             with self.subTest(args=args):
                 r = self.run_cli(*args)
                 self.assertEqual(r.returncode, 2, r.stderr)
-                self.assertIn("usage:", r.stderr)
-        r = self.run_cli("--help")
-        self.assertEqual(r.returncode, 0)
-        for option in ("--depth", "--bmp", "--upper-offset", "--lower-index", "--upper-small", "list"):
-            self.assertIn(option, r.stdout)
+                self.assertEqual(len(r.stderr.splitlines()), 1, r.stderr)
+                self.assertIn(what, r.stderr)
+                self.assertIn("try 'pairglyph --help'", r.stderr)
+                self.assertFalse(os.path.exists("x.ico"))
+        for flag in ("--help", "-h"):
+            r = self.run_cli(flag)
+            self.assertEqual(r.returncode, 0)
+            lines = r.stdout.splitlines()
+            for option in ("-o, --output", "--depth", "--bmp", "--sizes", "--upper", "--lower", "--upper-index",
+                           "--lower-index", "--upper-small", "--lower-small", "--upper-offset", "--lower-offset",
+                           "--version"):
+                self.assertEqual(len([l for l in lines if l.lstrip().startswith(option + " ")]), 1, option)
+        r = self.run_cli("--version")
+        self.assertEqual((r.returncode, r.stdout.split()[0]), (0, "pairglyph"))
 
     def test_list_prints_one_line_per_icon(self):
         icon = self.write("one.ico", solid_icon((1, 2, 3)))
         r = self.run_cli("list", icon)
         self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(r.stdout.splitlines(), ["0\t32x32 24bpp"])
+        self.assertEqual(r.stdout.splitlines(), ["0\t-\t32x32 24bpp"])
         text = self.write("notes.txt", b"plain text")
         r = self.run_cli("list", text)
         self.assertEqual(r.returncode, 1)
         self.assertIn("notes.txt", r.stderr)
+
+    def test_png_cursor_and_animated_cursor_files_are_sources_told_by_content(self):
+        red, blue = (200, 10, 20), (10, 20, 200)
+        half = lambda x, y: x < 16
+        cases = {
+            # name: (bytes, listed images, pixel (5, 5), pixel (20, 5) or None for transparent)
+            "rgba.png": (png(32, 32, 6, 8, lambda x, y: (*red, 255 if half(x, y) else 100)), "32x32 32bpp", red, None),
+            "rgb.png": (png(32, 32, 2, 8, lambda x, y: red), "32x32 24bpp", red, red),
+            "grey16.png": (png(64, 64, 0, 16, lambda x, y: (0xFFFF,)), "64x64 16bpp", (255, 255, 255), (255, 255, 255)),
+            "palette1.png": (png(16, 16, 3, 1, lambda x, y: (1,)), "16x16 1bpp", red, red),
+            "pointer.cur": (cursor(solid_icon(red, half)), "32x32 24bpp", red, None),
+            "spinner.ani": (ani([cursor(solid_icon(red, half)), solid_icon(blue), solid_icon(blue)]),
+                            "32x32 24bpp", red, None),
+        }
+        out = self.path("out.ico")
+        for name, (data, listed, left, right) in cases.items():
+            for misnamed in (name, name.split(".")[0] + ".ico.txt"):
+                with self.subTest(misnamed):
+                    path = self.write(misnamed, data)
+                    r = self.run_cli("list", path)
+                    self.assertEqual((r.returncode, r.stdout), (0, "0\t-\t" + listed + "\n"), r.stderr)
+                    r = self.run_cli("compose", "-o", out, "--depth", "24", "--lower", path)
+                    self.assertEqual(r.returncode, 0, r.stderr)
+                    px, tr = read_ico_24(slurp(out))
+                    self.assertEqual((px[5][5], tr[5][5]), (left, False))
+                    self.assertEqual(tr[5][20], right is None)
+                    if right is not None:
+                        self.assertEqual(px[5][20], right)
+        # Damaged ones are refused with their reason, whatever the name says.
+        damaged = {
+            "cut.png": (cases["rgb.png"][0][:60], "PNG image data is damaged"),
+            "cut.cur": (cursor(solid_icon(red))[:200], "data is truncated"),
+            "past-end.ani": (ani([solid_icon(red)])[:-100], "data is truncated"),
+            "frames.ani": (ani([solid_icon(red)], claimed=0xFFFFFFFF), "header holds an impossible value"),
+        }
+        for name, (data, reason) in damaged.items():
+            with self.subTest(name):
+                r = self.run_cli("list", self.write(name, data))
+                self.assertEqual(r.returncode, 1)
+                self.assertIn(reason, r.stderr)
+
+    def test_list_shows_the_images_own_sizes_and_names_what_a_non_source_is(self):
+        # The directory claims 0 (256) and 0 bits; the images say otherwise.
+        big = png(300, 260, 6, 8, lambda x, y: (1, 2, 3, 255))
+        small = solid_icon((1, 2, 3))[22:]
+        entries = struct.pack("<BBBBHHII", 0, 0, 0, 0, 1, 0, len(big), 38) + \
+            struct.pack("<BBBBHHII", 32, 32, 0, 0, 1, 0, len(small), 38 + len(big))
+        r = self.run_cli("list", self.write("claims.ico", struct.pack("<HHH", 0, 1, 2) + entries + big + small))
+        self.assertEqual((r.returncode, r.stdout), (0, "0\t-\t300x260 32bpp, 32x32 24bpp\n"), r.stderr)
+        for name, data, what in (("empty.ico", b"", "an empty file"), ("notes.ico", b"plain text\n", "a text file"),
+                                 ("photo.ico", b"\xff\xd8\xff\xe0" + bytes(100), "a JPEG image")):
+            with self.subTest(name):
+                r = self.run_cli("list", self.write(name, data))
+                self.assertEqual((r.returncode, r.stdout), (1, ""))
+                self.assertEqual(r.stderr, f"pairglyph: {self.path(name)}: not an icon source: {what}\n")
+
+    def test_inverting_pixels_get_a_note_from_compose(self):
+        pixels = [[(9, 9, 9)] * 32 for _ in range(32)]
+        mask = [[1 if y < 2 else 0 for x in range(32)] for y in range(32)]
+        path = self.write("box.ico", ico_24(pixels, mask))
+        r = self.run_cli("compose", "-o", self.path("out.ico"), "--upper", path)
+        self.assertEqual(r.returncode, 0)
+        self.assertEqual(len(r.stderr.splitlines()), 1, r.stderr)
+        self.assertIn("box.ico", r.stderr)
+        self.assertIn("icon 0: 64 ", r.stderr)
+
+    def test_batch_runs_every_line_and_reports_the_failing_one_by_number(self):
+        os.mkdir(self.path("a dir"))
+        red = self.write("a dir/red icon.ico", solid_icon((200, 10, 20)))
+        lines = [f"compose -o {self.path('one.ico')} --depth 24 --lower '{red}'",
+                 "# a comment, then a blank line", "",
+                 f"-o {self.path('two.ico')} --lower {self.path('missing.ico')}",
+                 f"-o \"{self.path('three.ico')}\" --sizes 16,32 --upper {red.replace(' ', chr(92) + ' ')}",
+                 "-o x.ico --depth 9"]
+        script = self.write("jobs.txt", "\n".join(lines).encode())
+        for source, stdin in ((script, None), ("-", "\n".join(lines))):
+            with self.subTest(source):
+                r = subprocess.run([CLI, "batch", source], input=stdin, capture_output=True, text=True, timeout=60)
+                self.assertEqual(r.returncode, 1, r.stderr)
+                errors = r.stderr.splitlines()
+                self.assertEqual(len(errors), 3, r.stderr)
+                self.assertIn(":4: ", errors[0])
+                self.assertIn("missing.ico", errors[0])
+                self.assertIn(":6: --depth", errors[1])
+                self.assertIn("2 of 6 lines failed", errors[2])
+                px, _ = read_ico_24(slurp(self.path("one.ico")))
+                self.assertEqual(px[0][0], (200, 10, 20))
+                self.assertTrue(os.path.exists(self.path("three.ico")))
+                self.assertFalse(os.path.exists(self.path("two.ico")))
+                os.remove(self.path("one.ico"))
 
     def test_libraries_list_their_groups_and_give_icons_by_index_id_and_size(self):
         library = os.path.join(os.environ["PG_FIXTURE_DIR"], "icons64.dll")
@@ -257,17 +408,27 @@ class Cli(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stderr)
         lines = r.stdout.splitlines()
         self.assertEqual([line.split("\t")[0] for line in lines], ["0", "1", "2", "3"])
-        self.assertIn("(id 300)", lines[3])
+        self.assertEqual([line.split("\t")[1] for line in lines], ["ALPHA", "ZETA", "7", "300"])
         out = self.path("lib.ico")
-        for args in (["--lower-index", "3"], ["--lower-index=-300"], ["--lower-index", "0", "--lower-small"]):
+        for args in (["--lower-index", "3"], ["--lower-index=-300"], ["--lower-index", "0", "--lower-small"],
+                     ["--lower-id", "300"], ["--lower-id=zeta"]):
             with self.subTest(args=args):
                 r = self.run_cli("compose", "-o", out, "--depth", "24", "--lower", library, *args)
                 self.assertEqual(r.returncode, 0, r.stderr)
                 _, tr = read_ico_24(slurp(out))
                 self.assertIn(False, [t for row in tr for t in row])
-        r = self.run_cli("compose", "-o", out, "--lower", library, "--lower-index", "4")
-        self.assertEqual(r.returncode, 1)
-        self.assertIn("icons64.dll", r.stderr)
+        self.assertEqual(slurp(self.path("lib.ico")), self.compose_bytes(out, library, "--lower-index", "1"))
+        for args in (["--lower-index", "4"], ["--lower-id", "8"], ["--lower-id", "BETA"]):
+            r = self.run_cli("compose", "-o", out, "--lower", library, *args)
+            self.assertEqual(r.returncode, 1)
+            self.assertIn("icons64.dll", r.stderr)
+        r = self.run_cli("compose", "-o", out, "--lower", library, "--lower-id", "7", "--lower-index", "2")
+        self.assertEqual(r.returncode, 2)
+
+    def compose_bytes(self, out, library, *args):
+        r = self.run_cli("compose", "-o", out, "--depth", "24", "--lower", library, *args)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        return slurp(out)
 
     def test_pac_files_are_told_by_their_extension_and_give_one_icon(self):
         def bmp24(colour):
@@ -280,7 +441,7 @@ class Cli(unittest.TestCase):
                 path = self.write(name, pac)
                 r = self.run_cli("list", path)
                 self.assertEqual(r.returncode, 0, r.stderr)
-                self.assertEqual(r.stdout.splitlines(), ["0\t16x16 24bpp"])
+                self.assertEqual(r.stdout.splitlines(), ["0\t-\t16x16 24bpp"])
         # The mask is white everywhere: the whole picture is the key colour, transparent.
         opaque = self.write("opaque.pac", bytes(904) + bmp24((200, 10, 20)) + bmp24((0, 0, 0)))
         out = self.path("pac.ico")
@@ -294,7 +455,7 @@ class Cli(unittest.TestCase):
         # Without the extension the bytes are no icon source at all.
         r = self.run_cli("list", self.write("pic.bin", pac))
         self.assertEqual(r.returncode, 1)
-        self.assertIn("file holds no icons", r.stderr)
+        self.assertIn("not an icon source", r.stderr)
 
     def test_sizes_write_a_multi_size_icon_that_image_magick_reads(self):
         if shutil.which("convert") is None or shutil.which("identify") is None:
@@ -367,7 +528,7 @@ class HostileInputs(unittest.TestCase):
             "pe/group-bomb-ok.dll": None,
             "ne/group-bomb.icl": None,
             "pe/many-groups.dll": "images of the file are too large together",
-            "pe/directories.dll": "file holds no icons",
+            "pe/directories.dll": (None, "file holds no icons"),  # a library without icons
             "ico/inflate-bomb.ico": "PNG image data is damaged",
             "ico/largest.ico": None,
             "bmp/rle-bomb.bmp": "image is larger than the size limit",
@@ -377,14 +538,15 @@ class HostileInputs(unittest.TestCase):
         out = os.path.join(self.tmp, "out.ico")
         for name, reason in cases.items():
             path = os.path.join(self.tmp, name)
-            for args in (["list", path], ["compose", "-o", out, "--upper", path]):
+            for k, args in enumerate((["list", path], ["compose", "-o", out, "--upper", path])):
                 with self.subTest(name=name, command=args[0]):
                     r = self.run_limited(*args)
-                    if reason is None:
+                    want = reason[k] if isinstance(reason, tuple) else reason
+                    if want is None:
                         self.assertEqual(r.returncode, 0, r.stderr)
                     else:
                         self.assertEqual(r.returncode, 1, r.stderr)
-                        self.assertIn(reason, r.stderr)
+                        self.assertIn(want, r.stderr)
 
 
 if __name__ == "__main__":
