@@ -24,7 +24,7 @@ pg_wine_start
 trap pg_wine_stop EXIT
 ctest --preset windows -j1
 
-echo "== fuzz targets (${PG_FUZZ_SECONDS:=60}s each)"
+echo "== fuzz targets (${PG_FUZZ_SECONDS:=30}s each)"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 "$root/scripts/fuzz.sh" "$PG_FUZZ_SECONDS"
