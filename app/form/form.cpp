@@ -142,8 +142,10 @@ void Form::ShowException(const char* what) noexcept {
   if (showing) return;
   showing = true;
   ::ReleaseCapture();
-  std::wstring text;
-  for (const char* p = what; *p; ++p) text.push_back(static_cast<unsigned char>(*p));
+  // Error texts are UTF-8 (the components' own are Japanese).
+  const int n = MultiByteToWideChar(CP_UTF8, 0, what, -1, nullptr, 0);
+  std::wstring text(n > 0 ? static_cast<std::size_t>(n) : 1, L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, what, -1, text.data(), n);
   MessageBoxW(hwnd_, text.c_str(), nullptr, MB_OK | MB_ICONERROR);
   showing = false;
 }
