@@ -22,7 +22,11 @@ seconds=${1:?usage: fuzz.sh SECONDS}
 cd "$(dirname "$0")/.."
 root=$PWD
 build=${PG_FUZZ_BUILD:-$root/build/fuzz}
-limits=(-rss_limit_mb=512 -malloc_limit_mb=256 -timeout=5)
+# The largest pictures the readers accept take about two seconds under the
+# sanitizers on an idle machine; the time limit leaves room for a loaded
+# one, so only a real runaway (a loop, a quadratic walk) counts as a
+# timeout. Memory limits are exact: they are what the readers promise.
+limits=(-rss_limit_mb=512 -malloc_limit_mb=256 -timeout=15)
 
 shopt -s nullglob
 targets=()

@@ -7,6 +7,7 @@
 
 #include "form/application.h"
 #include "form/child_window.h"
+#include "win/dib.h"
 #include "win/window_class.h"
 
 namespace pgf {
@@ -164,14 +165,8 @@ void Form::Paint() {
   // showing the layers being built up.
   if (!backDc_ || backWidth_ != w || backHeight_ != h) {
     backDc_.reset();  // lets go of the old bitmap before it is deleted
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    backBitmap_.reset(CreateDIBSection(paint.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    std::uint32_t* bits = nullptr;
+    backBitmap_ = pgw::MakeDibSection(w, h, bits);
     backDc_.reset(CreateCompatibleDC(paint.get()));
     if (!backDc_ || !backBitmap_) {
       backDc_.reset();

@@ -4,24 +4,12 @@
 
 #include <vector>
 
+#include "win/dib.h"
+
 
 namespace pgf {
 
 namespace {
-
-// A top-down 32-bit picture whose pixels the caller writes directly.
-pgw::unique_hbitmap MakeDibSection(int size, std::uint32_t*& bits) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = size;
-  bi.bmiHeader.biHeight = -size;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  void* p = nullptr;
-  pgw::unique_hbitmap bmp(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0));
-  bits = static_cast<std::uint32_t*>(p);
-  return bmp;
-}
 
 // COLORREF (0x00BBGGRR) to a DIB's 0x00RRGGBB.
 void CopyPixels(const pg::Image& image, std::uint32_t* bits) {
@@ -36,8 +24,8 @@ bool ImageList::Create(int size) {
   Reset();
   size_ = size;
   list_ = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 16, 16);
-  colour_ = MakeDibSection(size, colourBits_);
-  mask_ = MakeDibSection(size, maskBits_);
+  colour_ = pgw::MakeDibSection(size, size, colourBits_);
+  mask_ = pgw::MakeDibSection(size, size, maskBits_);
   return list_ && colour_ && mask_;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace pg {
 
@@ -61,6 +62,19 @@ class ByteReader {
   Bytes data_;
   std::size_t pos_;
   bool failed_;
+};
+
+// Appends little-endian values to a byte vector: the writers' side of
+// ByteReader.
+class ByteWriter {
+ public:
+  explicit ByteWriter(std::vector<std::uint8_t>& out) noexcept : out_(out) {}
+  void U8(std::uint8_t v) { out_.push_back(v); }
+  void U16(std::uint16_t v) { U8(v & 0xFF); U8(static_cast<std::uint8_t>(v >> 8)); }
+  void U32(std::uint32_t v) { U16(v & 0xFFFF); U16(static_cast<std::uint16_t>(v >> 16)); }
+
+ private:
+  std::vector<std::uint8_t>& out_;
 };
 
 }  // namespace pg

@@ -2,19 +2,12 @@
 
 #include <cassert>
 
+#include "byte_reader.h"
+
 namespace pg {
 namespace {
 
-class Out {
- public:
-  explicit Out(std::vector<std::uint8_t>& b) : b_(b) {}
-  void U8(std::uint8_t v) { b_.push_back(v); }
-  void U16(std::uint16_t v) { U8(v & 0xFF); U8(static_cast<std::uint8_t>(v >> 8)); }
-  void U32(std::uint32_t v) { U16(v & 0xFFFF); U16(static_cast<std::uint16_t>(v >> 16)); }
-
- private:
-  std::vector<std::uint8_t>& b_;
-};
+using Out = ByteWriter;
 
 void WriteHeaders(Out& o, int bpp) {
   const bool eight = bpp == 8;

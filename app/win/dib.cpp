@@ -48,4 +48,17 @@ unique_hbitmap Dib::ToBitmap(HDC reference) const noexcept {
                                        DIB_RGB_COLORS));
 }
 
+unique_hbitmap MakeDibSection(int width, int height, std::uint32_t*& bits) noexcept {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* p = nullptr;
+  unique_hbitmap bmp(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0));
+  bits = static_cast<std::uint32_t*>(p);
+  return bmp;
+}
+
 }  // namespace pgw

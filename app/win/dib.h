@@ -36,4 +36,8 @@ class Dib {
   std::vector<std::uint32_t> bits_;
 };
 
+// A top-down 32-bit DIB section of width x height whose pixels (0x00RRGGBB)
+// the caller writes directly through `bits`.
+unique_hbitmap MakeDibSection(int width, int height, std::uint32_t*& bits) noexcept;
+
 }  // namespace pgw
