@@ -148,10 +148,19 @@ pg_wine_start() {
   export DISPLAY=${xv% *}
   export WINEPREFIX=$run/prefix
   setsid wineserver -p </dev/null >/dev/null 2>&1 &
-  if ! timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1; then
-    pg_wine_stop
-    _pg_die "wine did not start in $WINEPREFIX"
-    return 1
+  # The first start of a fresh prefix copy has been seen to fail once on a
+  # loaded machine; a second try with a new server tells that apart from a
+  # prefix that cannot start at all.
+  if ! timeout 120 wine cmd /c exit </dev/null >"$run/first-start.log" 2>&1; then
+    echo "wine-env: wine did not start at the first try; trying once more" >&2
+    wineserver -k 2>/dev/null || true
+    setsid wineserver -p </dev/null >/dev/null 2>&1 &
+    if ! timeout 120 wine cmd /c exit </dev/null >>"$run/first-start.log" 2>&1; then
+      cat "$run/first-start.log" >&2 || true
+      pg_wine_stop
+      _pg_die "wine did not start in $WINEPREFIX"
+      return 1
+    fi
   fi
   {
     printf 'export PG_WINE_RUN=%q DISPLAY=%q WINEPREFIX=%q\n' "$PG_WINE_RUN" "$DISPLAY" "$WINEPREFIX"
