@@ -149,9 +149,9 @@ bool IsPackedBitmap(const fs::path& p) {
 
 pg::Result<std::unique_ptr<pg::IconSource>> OpenUncached(const fs::path& path) {
   if (!IsPackedBitmap(path)) return pg::OpenIconSourceFile(path);
-  auto pac = pg::ReadFileBytes(path);
+  auto pac = pg::MappedFile::Open(path);
   if (!pac) return pac.error();
-  auto bmp = pg::ConvertPackedBitmap(*pac);
+  auto bmp = pg::ConvertPackedBitmap(pac->Data());
   if (!bmp) return bmp.error();
   return pg::OpenIconSource(*bmp);
 }

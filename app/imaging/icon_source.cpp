@@ -35,7 +35,9 @@
 namespace pg {
 namespace {
 
-using Owned = std::vector<std::uint8_t>;
+// The file's bytes, mapped or owned; the sources keep them, as their
+// images are spans into them.
+using Owned = MappedFile;
 
 bool ValidSize(int size) noexcept { return size >= 1 && size <= 256; }
 
@@ -100,7 +102,7 @@ class IcoSource final : public IconSource {
  public:
   IcoSource(SourceKind kind, Owned bytes) : kind_(kind), bytes_(std::move(bytes)) {}
   Error Parse() {
-    Bytes file(bytes_);
+    Bytes file = bytes_.Data();
     if (kind_ == SourceKind::kAnimatedCursor) {
       auto frame = FirstAniFrame(file);
       if (!frame) return frame.error();
@@ -250,7 +252,7 @@ class ExeSource final : public IconSource {
   // Parses the bytes this object already owns, so the resource spans stay
   // valid for its whole life.
   Error Parse() {
-    const Bytes data(bytes_);
+    const Bytes data = bytes_.Data();
     auto res = kind_ == SourceKind::kNeImage ? ReadNeIconResources(data)
                                              : ReadPeIconResources(data);
     if (!res) return res.error();
@@ -386,7 +388,7 @@ Result<std::unique_ptr<IconSource>> Parsed(std::unique_ptr<Source> src) {
 }
 
 Result<std::unique_ptr<IconSource>> OpenOwned(Owned bytes) {
-  const Bytes data(bytes);
+  const Bytes data = bytes.Data();
   if (data.size() >= 2 && data[0] == 'M' && data[1] == 'Z') {
     SourceKind kind;
     switch (DetectExecutable(data)) {
@@ -429,14 +431,14 @@ Icon OpaqueBitmapIcon(const Image& picture, int size) {
 }
 
 Result<std::unique_ptr<IconSource>> OpenIconSource(Bytes data) {
-  return Guarded([&] { return OpenOwned(Owned(data.begin(), data.end())); });
+  return Guarded([&] { return OpenOwned(Owned(std::vector<std::uint8_t>(data.begin(), data.end()))); });
 }
 
 Result<std::unique_ptr<IconSource>> OpenIconSourceFile(const std::filesystem::path& path) {
   return Guarded([&]() -> Result<std::unique_ptr<IconSource>> {
-    auto bytes = ReadFileBytes(path);
-    if (!bytes) return bytes.error();
-    return OpenOwned(std::move(*bytes));
+    auto file = MappedFile::Open(path);
+    if (!file) return file.error();
+    return OpenOwned(std::move(*file));
   });
 }
 
