@@ -68,6 +68,22 @@ class Decoder {
     return icon;
   }
 
+  // What Extract of the large and then the small icon would give, decoding
+  // only where the best image's header cannot vouch for its pixels: when
+  // it can, Extract decodes that image and succeeds (the budget for it was
+  // checked when the file was opened).
+  Error Check(std::size_t group, const std::vector<IconImageRef>& images) const {
+    std::vector<IconImageHeader> headers;
+    headers.reserve(images.size());
+    for (const IconImageRef& ref : images) headers.push_back(ref.header);
+    for (int size : {kCellSize, kSmallSize}) {
+      const auto order = RankIconImages(headers, size);
+      if (!order.empty() && headers[order.front()].decodes) continue;
+      if (auto icon = Extract(group, images, size); !icon) return icon.error();
+    }
+    return Error::kOk;
+  }
+
   // What decoding the large and small icon of every group once would cost,
   // checked against the budget when the file is opened, so that whether an
   // icon can be decoded does not depend on which were taken before it.
@@ -121,6 +137,10 @@ class IcoSource final : public IconSource {
   Result<Icon> Extract(int index, int size) const override {
     if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
     return Guarded([&]() -> Result<Icon> { return decoder_.Extract(0, images_, size); });
+  }
+  Error Check(int index) const override {
+    if (index != 0) return Error::kNoSuchIcon;
+    return Guarded([&] { return decoder_.Check(0, images_); });
   }
   Result<SlotSource> ExtractSource(int index, bool small) const override {
     if (index != 0) return Error::kNoSuchIcon;
@@ -328,6 +348,13 @@ class ExeSource final : public IconSource {
     return Guarded([&]() -> Result<Icon> {
       return decoder_.Extract(static_cast<std::size_t>(g - groups_.data()), g->images, size);
     });
+  }
+
+  Error Check(int index) const override {
+    const Group* g = Find(index);
+    if (!g) return Error::kNoSuchIcon;
+    if (g->info.status != Error::kOk) return g->info.status;
+    return Guarded([&] { return decoder_.Check(static_cast<std::size_t>(g - groups_.data()), g->images); });
   }
 
   Result<SlotSource> ExtractSource(int index, bool small) const override {
