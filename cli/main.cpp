@@ -149,9 +149,9 @@ bool IsPackedBitmap(const fs::path& p) {
 
 pg::Result<std::unique_ptr<pg::IconSource>> OpenUncached(const fs::path& path) {
   if (!IsPackedBitmap(path)) return pg::OpenIconSourceFile(path);
-  auto pac = pg::ReadFileBytes(path);
+  auto pac = pg::MappedFile::Open(path);
   if (!pac) return pac.error();
-  auto bmp = pg::ConvertPackedBitmap(*pac);
+  auto bmp = pg::ConvertPackedBitmap(pac->Data());
   if (!bmp) return bmp.error();
   return pg::OpenIconSource(*bmp);
 }
@@ -389,9 +389,7 @@ int List(const fs::path& path) {
   std::string out;
   for (int i = 0; i < s.Count(); ++i) {
     const pg::IconGroupInfo info = s.Info(i);
-    pg::Error verdict = info.status;
-    for (int size : {pg::kCellSize, pg::kSmallSize})
-      if (verdict == pg::Error::kOk) verdict = s.Extract(i, size).error();
+    const pg::Error verdict = s.Check(i);
     out += std::to_string(i) + '\t' + GroupLabel(info) + '\t';
     if (verdict != pg::Error::kOk) {
       out += "damaged: ";

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -20,6 +21,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -254,6 +256,73 @@ Result<std::vector<std::uint8_t>> ReadFileBytes(const fs::path& path, std::uintm
   return data;
 }
 
+namespace {
+
+// Reads what is left of `h` into `data` (`expected` bytes for a file on disk,
+// reserved up front), refusing more than `maxSize` bytes.
+Error ReadRest(HANDLE h, std::size_t expected, std::uintmax_t maxSize, std::vector<std::uint8_t>& data) {
+  data.reserve(expected);
+  std::uint8_t chunk[64 * 1024];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(h, chunk, sizeof chunk, &got, nullptr)) {
+      // A pipe whose writer closed it has simply ended.
+      if (GetLastError() == ERROR_BROKEN_PIPE) break;
+      return Error::kFileUnreadable;
+    }
+    if (got == 0) break;
+    if (data.size() + got > maxSize) return Error::kFileTooLarge;
+    data.insert(data.end(), chunk, chunk + got);
+  }
+  return Error::kOk;
+}
+
+}  // namespace
+
+void MappedFile::Release() noexcept {
+  if (view_) UnmapViewOfFile(view_);
+  view_ = nullptr;
+}
+
+Result<MappedFile> MappedFile::Open(const fs::path& path, std::uintmax_t maxSize) {
+  Handle h(CreateFileW(Win32Name(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.Valid()) {
+    const DWORD e = GetLastError();
+    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME ? Error::kFileNotFound
+                                                                                              : Error::kFileUnreadable;
+  }
+  // A console or a serial port would wait for typing: only files on disk
+  // and pipes are read.
+  const DWORD type = GetFileType(h.h);
+  std::size_t expected = 0;
+  if (type == FILE_TYPE_DISK) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(h.h, &size)) return Error::kFileUnreadable;
+    if (static_cast<std::uintmax_t>(size.QuadPart) > maxSize) return Error::kFileTooLarge;
+    expected = static_cast<std::size_t>(size.QuadPart);
+    // An empty file cannot be mapped; it needs no mapping either.
+    if (expected > 0) {
+      if (HANDLE mapping = CreateFileMappingW(h.h, nullptr, PAGE_READONLY, 0, 0, nullptr)) {
+        void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+        CloseHandle(mapping);  // the view keeps the mapping alive
+        if (view) {
+          MappedFile file;
+          file.view_ = view;
+          file.data_ = static_cast<const std::uint8_t*>(view);
+          file.size_ = expected;
+          return file;
+        }
+      }
+    }
+  } else if (type != FILE_TYPE_PIPE) {
+    return Error::kFileUnreadable;
+  }
+  std::vector<std::uint8_t> data;
+  if (const Error e = ReadRest(h.h, expected, maxSize, data); e != Error::kOk) return e;
+  return MappedFile(std::move(data));
+}
+
 #else
 // ---------------------------------------------------------------- POSIX
 
@@ -461,7 +530,89 @@ Result<std::vector<std::uint8_t>> ReadFileBytes(const fs::path& path, std::uintm
   return data;
 }
 
+namespace {
+
+// Reads what is left of `fd` into `data` (`expected` bytes for a regular
+// file, reserved up front), refusing more than `maxSize` bytes.
+Error ReadRest(int fd, std::size_t expected, std::uintmax_t maxSize, std::vector<std::uint8_t>& data) {
+  data.reserve(expected);
+  std::uint8_t chunk[64 * 1024];
+  for (;;) {
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Error::kFileUnreadable;
+    if (n == 0) break;
+    if (data.size() + static_cast<std::size_t>(n) > maxSize) return Error::kFileTooLarge;
+    data.insert(data.end(), chunk, chunk + n);
+  }
+  return Error::kOk;
+}
+
+}  // namespace
+
+void MappedFile::Release() noexcept {
+  if (view_) munmap(view_, size_);
+  view_ = nullptr;
+}
+
+Result<MappedFile> MappedFile::Open(const fs::path& path, std::uintmax_t maxSize) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? Error::kFileNotFound : Error::kFileUnreadable;
+  struct stat st;
+  // A terminal or a device would wait for typing or never end: only regular
+  // files and pipes are read.
+  if (fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode))) {
+    close(fd);
+    return Error::kFileUnreadable;
+  }
+  std::size_t expected = 0;
+  if (S_ISREG(st.st_mode)) {
+    if (static_cast<std::uintmax_t>(st.st_size) > maxSize) {
+      close(fd);
+      return Error::kFileTooLarge;
+    }
+    expected = static_cast<std::size_t>(st.st_size);
+    // An empty file cannot be mapped; it needs no mapping either.
+    void* view = expected > 0 ? mmap(nullptr, expected, PROT_READ, MAP_PRIVATE, fd, 0) : MAP_FAILED;
+    if (view != MAP_FAILED) {
+      close(fd);  // the mapping keeps the file
+      MappedFile file;
+      file.view_ = view;
+      file.data_ = static_cast<const std::uint8_t*>(view);
+      file.size_ = expected;
+      return file;
+    }
+  }
+  std::vector<std::uint8_t> data;
+  const Error e = ReadRest(fd, expected, maxSize, data);
+  close(fd);
+  if (e != Error::kOk) return e;
+  return MappedFile(std::move(data));
+}
+
 #endif
+
+MappedFile::MappedFile(std::vector<std::uint8_t> bytes) noexcept
+    : data_(bytes.data()), size_(bytes.size()), copy_(std::move(bytes)) {}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      view_(std::exchange(other.view_, nullptr)),
+      copy_(std::move(other.copy_)) {}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+  if (this != &other) {
+    Release();
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    view_ = std::exchange(other.view_, nullptr);
+    copy_ = std::move(other.copy_);
+  }
+  return *this;
+}
+
+MappedFile::~MappedFile() { Release(); }
 
 WriteResult WriteFilesReplacing(std::span<const OutputFile> files) {
   std::vector<Pending> pending(files.size());

@@ -24,6 +24,40 @@ inline constexpr std::uintmax_t kMaxInputFileSize = 128u * 1024u * 1024u;
 Result<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& path,
                                                 std::uintmax_t maxSize = kMaxInputFileSize);
 
+// A file's bytes without a copy: the file mapped into memory, read only, so
+// a reader touches the pages it parses and no others. Where a file cannot be
+// mapped (a pipe, a device, a file system without mappings) its bytes are
+// read instead, up to the same limit. Spans into Data() stay valid while the
+// object lives; moving it keeps them valid.
+//
+// A mapped file that another program shortens meanwhile is the one hazard a
+// copy does not have: pages past its new end cannot be read.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  // Bytes already in memory, owned.
+  explicit MappedFile(std::vector<std::uint8_t> bytes) noexcept;
+  MappedFile(MappedFile&& other) noexcept;
+  MappedFile& operator=(MappedFile&& other) noexcept;
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  ~MappedFile();
+
+  Bytes Data() const noexcept { return {data_, size_}; }
+  bool Mapped() const noexcept { return view_ != nullptr; }
+
+  // Maps `path`; the errors of ReadFileBytes.
+  static Result<MappedFile> Open(const std::filesystem::path& path, std::uintmax_t maxSize = kMaxInputFileSize);
+
+ private:
+  void Release() noexcept;
+
+  const std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+  void* view_ = nullptr;              // the mapping, when there is one
+  std::vector<std::uint8_t> copy_;    // the bytes, when there is none
+};
+
 // What became of a write: kOk, or the core's error, the system's own reason
 // and the file it concerns.
 struct WriteResult {

@@ -130,8 +130,10 @@ Result<IconImageHeader> ReadIconImageHeader(Bytes data) {
     const auto rows = static_cast<std::uint64_t>(layout->rows);
     const std::uint64_t colour = layout->stride * rows;
     const std::uint64_t mask = dib::RowStride(static_cast<std::uint64_t>(layout->width), 1) * rows;
-    if (data.size() - layout->tableEnd < colour + (layout->bitCount == 32 ? 0 : mask))
-      return Error::kTruncated;
+    const std::uint64_t present = data.size() - layout->tableEnd;
+    if (present < colour + (layout->bitCount == 32 ? 0 : mask)) return Error::kTruncated;
+    out.decodes = layout->bitCount > 8 ? present >= colour + mask
+                                       : layout->palette.size() >= (std::size_t{1} << layout->bitCount);
   }
   if (out.width > kMaxIconDimension || out.height > kMaxIconDimension || out.Pixels() > kMaxIconImagePixels)
     return Error::kImageTooLarge;

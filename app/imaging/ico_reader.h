@@ -48,6 +48,11 @@ struct IconImageHeader {
   int height = 0;
   int bitsPerPixel = 0;  // PNG: 32, as it decodes to full colour with alpha
   int storedBits = 0;    // what the image holds: a DIB's bit count; a PNG's depth times channels
+  // The header vouches that the pixels decode: a DIB whose colour table
+  // names every value a pixel can hold and whose AND mask is all there. A
+  // PNG's stream, and a 32-bit DIB without a mask (whose alpha may or may
+  // not stand in for it), show whether they decode only when decoded.
+  bool decodes = false;
   std::uint64_t Pixels() const noexcept {
     return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
   }

@@ -35,7 +35,9 @@
 namespace pg {
 namespace {
 
-using Owned = std::vector<std::uint8_t>;
+// The file's bytes, mapped or owned; the sources keep them, as their
+// images are spans into them.
+using Owned = MappedFile;
 
 bool ValidSize(int size) noexcept { return size >= 1 && size <= 256; }
 
@@ -64,6 +66,22 @@ class Decoder {
     auto icon = DecodeBestImage(images, size, budget_);
     if (icon && size <= kCellSize && before - budget_ > kRememberAbove) made_.emplace(key, *icon);
     return icon;
+  }
+
+  // What Extract of the large and then the small icon would give, decoding
+  // only where the best image's header cannot vouch for its pixels: when
+  // it can, Extract decodes that image and succeeds (the budget for it was
+  // checked when the file was opened).
+  Error Check(std::size_t group, const std::vector<IconImageRef>& images) const {
+    std::vector<IconImageHeader> headers;
+    headers.reserve(images.size());
+    for (const IconImageRef& ref : images) headers.push_back(ref.header);
+    for (int size : {kCellSize, kSmallSize}) {
+      const auto order = RankIconImages(headers, size);
+      if (!order.empty() && headers[order.front()].decodes) continue;
+      if (auto icon = Extract(group, images, size); !icon) return icon.error();
+    }
+    return Error::kOk;
   }
 
   // What decoding the large and small icon of every group once would cost,
@@ -100,7 +118,7 @@ class IcoSource final : public IconSource {
  public:
   IcoSource(SourceKind kind, Owned bytes) : kind_(kind), bytes_(std::move(bytes)) {}
   Error Parse() {
-    Bytes file(bytes_);
+    Bytes file = bytes_.Data();
     if (kind_ == SourceKind::kAnimatedCursor) {
       auto frame = FirstAniFrame(file);
       if (!frame) return frame.error();
@@ -119,6 +137,10 @@ class IcoSource final : public IconSource {
   Result<Icon> Extract(int index, int size) const override {
     if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
     return Guarded([&]() -> Result<Icon> { return decoder_.Extract(0, images_, size); });
+  }
+  Error Check(int index) const override {
+    if (index != 0) return Error::kNoSuchIcon;
+    return Guarded([&] { return decoder_.Check(0, images_); });
   }
   Result<SlotSource> ExtractSource(int index, bool small) const override {
     if (index != 0) return Error::kNoSuchIcon;
@@ -250,7 +272,7 @@ class ExeSource final : public IconSource {
   // Parses the bytes this object already owns, so the resource spans stay
   // valid for its whole life.
   Error Parse() {
-    const Bytes data(bytes_);
+    const Bytes data = bytes_.Data();
     auto res = kind_ == SourceKind::kNeImage ? ReadNeIconResources(data)
                                              : ReadPeIconResources(data);
     if (!res) return res.error();
@@ -328,6 +350,13 @@ class ExeSource final : public IconSource {
     });
   }
 
+  Error Check(int index) const override {
+    const Group* g = Find(index);
+    if (!g) return Error::kNoSuchIcon;
+    if (g->info.status != Error::kOk) return g->info.status;
+    return Guarded([&] { return decoder_.Check(static_cast<std::size_t>(g - groups_.data()), g->images); });
+  }
+
   Result<SlotSource> ExtractSource(int index, bool small) const override {
     const Group* g = Find(index);
     if (!g) return Error::kNoSuchIcon;
@@ -386,7 +415,7 @@ Result<std::unique_ptr<IconSource>> Parsed(std::unique_ptr<Source> src) {
 }
 
 Result<std::unique_ptr<IconSource>> OpenOwned(Owned bytes) {
-  const Bytes data(bytes);
+  const Bytes data = bytes.Data();
   if (data.size() >= 2 && data[0] == 'M' && data[1] == 'Z') {
     SourceKind kind;
     switch (DetectExecutable(data)) {
@@ -429,14 +458,14 @@ Icon OpaqueBitmapIcon(const Image& picture, int size) {
 }
 
 Result<std::unique_ptr<IconSource>> OpenIconSource(Bytes data) {
-  return Guarded([&] { return OpenOwned(Owned(data.begin(), data.end())); });
+  return Guarded([&] { return OpenOwned(Owned(std::vector<std::uint8_t>(data.begin(), data.end()))); });
 }
 
 Result<std::unique_ptr<IconSource>> OpenIconSourceFile(const std::filesystem::path& path) {
   return Guarded([&]() -> Result<std::unique_ptr<IconSource>> {
-    auto bytes = ReadFileBytes(path);
-    if (!bytes) return bytes.error();
-    return OpenOwned(std::move(*bytes));
+    auto file = MappedFile::Open(path);
+    if (!file) return file.error();
+    return OpenOwned(std::move(*file));
   });
 }
 

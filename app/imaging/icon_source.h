@@ -60,6 +60,16 @@ class IconSource {
   // (kMaxIconPixelsPerFile), which a file is refused for at opening already
   // when its large and small icons could not all be decoded within it.
   virtual Result<Icon> Extract(int index, int size = kCellSize) const = 0;
+  // What Extract of icon `index`'s large and then its small icon would
+  // give: kOk, or the first error. The images' headers decide where they
+  // vouch for the pixels (IconImageHeader::decodes); an image they cannot
+  // vouch for, such as a PNG stream, is decoded as Extract would. A listing
+  // of a library touches its headers, not its pixels.
+  virtual Error Check(int index) const {
+    for (int size : {kCellSize, kSmallSize})
+      if (auto icon = Extract(index, size); !icon) return icon.error();
+    return Error::kOk;
+  }
   // The images of icon `index` (the same indices as Extract) that the sizes
   // beyond 32x32 are composed from, for the large icon or the small one
   // (laid at half size). A bitmap gives its whole picture. The default makes

@@ -1,5 +1,9 @@
 #include "layers.h"
 
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
 #include "icon_source.h"
 
 namespace pg {
@@ -21,22 +25,60 @@ LayerModel::LayerModel()
   Rebuild();
 }
 
+namespace {
+
+constexpr int kPaddedWidth = 3 * kCellSize;
+
+// A cell of `src` (its top-left part when it is larger, all of it when
+// smaller) in the middle of rows of `identity`, kPaddedWidth wide.
+std::vector<Colour> PaddedRows(const Image& src, Colour identity) {
+  std::vector<Colour> rows(static_cast<std::size_t>(kPaddedWidth) * kCellSize, identity);
+  const int w = std::min(kCellSize, src.Width()), h = std::min(kCellSize, src.Height());
+  for (int y = 0; y < h; ++y)
+    std::copy_n(src.Row(y), w, rows.data() + static_cast<std::size_t>(y) * kPaddedWidth + kCellSize);
+  return rows;
+}
+
+}  // namespace
+
 void LayerModel::Rebuild() {
-  upper_.clean = CleanMask(upper_.icon.mask);
-  lower_.clean = CleanMask(lower_.icon.mask);
+  for (LayerState* layer : {&upper_, &lower_}) {
+    layer->clean = CleanMask(layer->icon.mask);
+    layer->andRows = PaddedRows(layer->clean, ~Colour{0});
+    layer->xorRows = PaddedRows(layer->icon.colour, 0);
+  }
   ComposeLayers(upper_.offset, lower_.offset);
 }
 
 void LayerModel::ComposeLayers(Offset upper, Offset lower) {
-  composite_.Fill(kKeyColour);
-  const auto lay = [this](const LayerState& layer, Offset at) {
-    BitBlt(composite_, at.x, at.y, kCellSize, kCellSize, layer.clean, 0, 0, Rop::kAnd);
-    BitBlt(composite_, at.x, at.y, kCellSize, kCellSize, layer.icon.colour, 0, 0,
-           Rop::kInvert);
-  };
-  lay(lower_, lower);
-  lay(upper_, upper);
-  EnlargeInto(composite_, kZoomFactor, zoomed_);
+  // Row by row: the key colour, each layer drawn through its mask (AND) and
+  // then its colour (XOR), lower layer first, and the finished row widened
+  // into the zoom view at once. This runs on every pointer move of a drag:
+  // the pixels are touched once, in runs of fixed length the compiler
+  // vectorises.
+  for (int y = 0; y < kCellSize; ++y) {
+    Colour line[kCellSize];
+    std::fill_n(line, kCellSize, kKeyColour);
+    for (const auto& [layer, at] : {std::pair{&lower_, lower}, std::pair{&upper_, upper}}) {
+      // A layer a whole cell away or more covers nothing (offsets are never
+      // clamped: compare in 64 bits).
+      const long long sy = static_cast<long long>(y) - at.y;
+      if (sy < 0 || sy >= kCellSize || at.x <= -kCellSize || at.x >= kCellSize) continue;
+      const std::size_t from = static_cast<std::size_t>(sy) * kPaddedWidth + static_cast<std::size_t>(kCellSize - at.x);
+      const Colour* m = layer->andRows.data() + from;
+      const Colour* c = layer->xorRows.data() + from;
+      for (int x = 0; x < kCellSize; ++x) line[x] = (line[x] & m[x]) ^ c[x];
+    }
+    std::memcpy(composite_.Row(y), line, sizeof line);
+    Colour* zoomed[kZoomFactor];
+    for (int k = 0; k < kZoomFactor; ++k) zoomed[k] = zoomed_.Row(y * kZoomFactor + k);
+    for (int x = 0; x < kCellSize; ++x) {
+      // One store of kZoomFactor equal pixels in each of kZoomFactor rows.
+      Colour block[kZoomFactor];
+      std::fill_n(block, kZoomFactor, line[x]);
+      for (Colour* z : zoomed) std::memcpy(z + static_cast<std::size_t>(x) * kZoomFactor, block, sizeof block);
+    }
+  }
 }
 
 Result<SlotContent> ExtractSlotContent(const IconSource& source, int index, bool small) {

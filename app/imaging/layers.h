@@ -89,6 +89,12 @@ class LayerModel {
   struct LayerState {
     Icon icon;
     Image clean;  // 32x32, derived by Rebuild()
+    // The clean mask and the colour for drawing, derived by Rebuild(): each
+    // row a cell wide with a cell of the raster operation's identity either
+    // side (all ones for the mask's AND, zero for the colour's XOR), so that
+    // the part of a row over the cell is one run of a cell's width whatever
+    // the offset.
+    std::vector<Colour> andRows, xorRows;
     Offset offset;
     SlotSource source;
   };

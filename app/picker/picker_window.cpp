@@ -76,6 +76,10 @@ void TForm2::ShowFor(int slot, std::wstring sourceFile, std::unique_ptr<pg::Icon
 }
 
 void TForm2::Hide() {
+  // The source keeps its file mapped, and the system refuses to shorten a
+  // mapped file: let go of it with the window, so that other programs can
+  // rewrite the file. Not while the list fills from it.
+  if (!filling_) source_.reset();
   if (!Visible()) return;
   ShowWindow(Handle(), SW_HIDE);
   FormHide();

@@ -2,6 +2,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "file_io.h"
 
@@ -86,6 +91,42 @@ TEST_F(FileIo, ReadRefusesMissingFoldersAndOversizedFiles) {
   std::ofstream(dir_ / "big", std::ios::binary) << std::string(100, 'x');
   EXPECT_EQ(ReadFileBytes(dir_ / "big", 99).error(), Error::kFileTooLarge);
   EXPECT_EQ(ReadFileBytes(dir_ / "big", 100)->size(), 100u);
+}
+
+// Mapped or read, a file gives the same bytes under the same limits; the
+// spans stay good when the object moves, and a pipe is read instead.
+TEST_F(FileIo, MappedFileGivesTheBytesUnderTheReadersLimits) {
+  EXPECT_EQ(MappedFile::Open(dir_ / "missing").error(), Error::kFileNotFound);
+  EXPECT_EQ(MappedFile::Open(dir_).error(), Error::kFileUnreadable);
+  std::ofstream(dir_ / "big", std::ios::binary) << std::string(100, 'x');
+  EXPECT_EQ(MappedFile::Open(dir_ / "big", 99).error(), Error::kFileTooLarge);
+  auto big = MappedFile::Open(dir_ / "big", 100);
+  ASSERT_TRUE(big);
+  EXPECT_TRUE(big->Mapped());
+  const Bytes seen = big->Data();
+  MappedFile moved = std::move(*big);
+  EXPECT_EQ(moved.Data().data(), seen.data());
+  EXPECT_EQ(std::string(moved.Data().begin(), moved.Data().end()), std::string(100, 'x'));
+  EXPECT_TRUE(big->Data().empty());
+
+  std::ofstream(dir_ / "empty", std::ios::binary).flush();
+  auto empty = MappedFile::Open(dir_ / "empty");
+  ASSERT_TRUE(empty);
+  EXPECT_TRUE(empty->Data().empty());
+#ifndef _WIN32
+  const fs::path fifo = dir_ / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << std::string(70000, 'p'); });
+  auto piped = MappedFile::Open(fifo, 69999);
+  writer.join();
+  EXPECT_EQ(piped.error(), Error::kFileTooLarge);
+  std::thread writer2([&] { std::ofstream(fifo, std::ios::binary) << std::string(70000, 'p'); });
+  piped = MappedFile::Open(fifo);
+  writer2.join();
+  ASSERT_TRUE(piped);
+  EXPECT_FALSE(piped->Mapped());
+  EXPECT_EQ(piped->Data().size(), 70000u);
+#endif
 }
 
 }  // namespace

@@ -28,16 +28,21 @@ Buf IcoOf(const Buf& image, int w, int h) {
   return f;
 }
 
-// Every icon: what the listing says of it is what extracting it gives.
+// Every icon: what the listing says of it is what extracting it gives, and
+// the check from the headers reaches the verdict the decoding reaches.
 void ExpectOneVerdict(const IconSource& s, const char* what) {
   for (int i = 0; i < s.Count(); ++i) {
     const Error listed = s.Info(i).status;
+    const Error checked = s.Check(i);
+    Error extracted = Error::kOk;
     for (int size : {kCellSize, kSmallSize}) {
       const auto icon = s.Extract(i, size);
       if (listed != Error::kOk) {
         EXPECT_EQ(icon.error(), listed) << what << " icon " << i;
       }
+      if (extracted == Error::kOk) extracted = icon.error();
     }
+    EXPECT_EQ(checked, extracted) << what << " icon " << i;
   }
 }
 
@@ -144,6 +149,36 @@ TEST(HostileInput, ListingAndExtractionReachOneVerdictOnEveryIcon) {
     EXPECT_EQ((*src)->Info(0).status, Error::kOk);
     EXPECT_EQ((*src)->Info(1).status, Error::kTruncated);
     ExpectOneVerdict(**src, "NE");
+  }
+  {
+    // Pixels a header cannot vouch for: a colour table of one entry for
+    // pixels that name the second, a 32-bit image without alpha or mask, a
+    // PNG whose stream is cut short. Alone in a group each is damaged;
+    // beside a sound image the group falls back on it.
+    Buf shortTable = pgtest::IconDib(32, 32, 8, 0x112233);
+    pgtest::Put32(shortTable, 32, 1);
+    Buf noMask = pgtest::IconDib(32, 32, 32, 0x112233);
+    noMask.resize(40 + 32 * 32 * 4);
+    for (std::size_t i = 40 + 3; i < noMask.size(); i += 4) noMask[i] = 0;
+    Buf cutPng = pgtest::ZeroPng(32, 32);
+    cutPng.erase(cutPng.begin() + 45, cutPng.begin() + 60);
+    const Buf small = pgtest::IconDib(16, 16, 24, 0x445566);
+    const auto one = [](std::uint16_t id) { return pgtest::GroupDir({{32, 32, 8, 0}}, {id}); };
+    const Buf pe = pgtest::BuildPe({{3, 1, u"", shortTable}, {3, 2, u"", noMask}, {3, 3, u"", cutPng},
+                                    {3, 4, u"", small}, {14, 1, u"", one(1)}, {14, 2, u"", one(2)},
+                                    {14, 3, u"", one(3)},
+                                    {14, 4, u"", pgtest::GroupDir({{32, 32, 8, 0}, {16, 16, 24, 0}}, {1, 4})},
+                                    {14, 5, u"", pgtest::GroupDir({{32, 32, 8, 0}, {16, 16, 24, 0}}, {3, 4})}},
+                                   true)
+                       .bytes;
+    auto src = OpenIconSource(View(pe));
+    ASSERT_TRUE(src.ok()) << ErrorText(src.error());
+    EXPECT_EQ((*src)->Check(0), Error::kBadPaletteIndex);
+    EXPECT_EQ((*src)->Check(1), Error::kTruncated);
+    EXPECT_NE((*src)->Check(2), Error::kOk);
+    EXPECT_EQ((*src)->Check(3), Error::kOk);
+    EXPECT_EQ((*src)->Check(4), Error::kOk);
+    ExpectOneVerdict(**src, "pixels");
   }
   // An icon file (type 1) cut inside its directory is damaged, not "no icons".
   Buf ico = pgtest::IcoFile({{16, 16, 8, 0x010203}, {32, 32, 8, 0x010203}});

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "layers.h"
 
 namespace pg {
@@ -14,8 +16,9 @@ Icon Uniform(int size, Colour mask, Colour colour) {
 // key colour, written out independently of the block operations.
 Colour OneLayerRule(const Icon& icon, Offset o, int x, int y) {
   Colour p = kKeyColour;
-  const int u = x - o.x, v = y - o.y;
-  if (u < 0 || v < 0 || u > 31 || v > 31) return p;
+  const long long lu = static_cast<long long>(x) - o.x, lv = static_cast<long long>(y) - o.y;
+  if (lu < 0 || lv < 0 || lu > 31 || lv > 31) return p;
+  const int u = static_cast<int>(lu), v = static_cast<int>(lv);
   const Colour m = icon.mask.GetPixel(u, v);
   p &= (m == kWhite || m == kClrInvalid) ? kWhite : kBlack;
   if (icon.colour.Contains(u, v)) p ^= icon.colour.GetPixel(u, v);
@@ -52,6 +55,8 @@ TEST(ComposeLayers, FollowsThePerPixelRuleForEveryMaskColourAndOffset) {
       {"x offset 32 leaves nothing", mixed, {32, 0}},
       {"y offset -32 leaves nothing", mixed, {0, -32}},
       {"far away", mixed, {-100000, 70000}},
+      {"x offset -31, y offset 31 keep one pixel", mixed, {-31, 31}},
+      {"the ends of the offset range", mixed, {INT32_MIN, INT32_MAX}},
       {"16x16 icon at origin", small, {0, 0}},
       {"16x16 icon moved", small, {20, -4}},
       {"empty slot", Icon{}, {0, 0}},
