@@ -46,8 +46,8 @@ void TForm1::WMDropFiles(UINT msg, WPARAM wp, LPARAM lp) {
         if (!HitsSlot(s.box, at)) continue;
         // Converted in memory: no temporary bitmap in the current folder,
         // where it could overwrite a file of the user's.
-        auto bytes = pg::ReadFileBytes(std::filesystem::path(fileName));
-        auto bitmap = bytes ? pg::ConvertPackedBitmap(*bytes)
+        auto bytes = pg::MappedFile::Open(std::filesystem::path(fileName));
+        auto bitmap = bytes ? pg::ConvertPackedBitmap(bytes->Data())
                             : pg::Result<std::vector<std::uint8_t>>(bytes.error());
         auto source = bitmap ? pg::OpenIconSource(*bitmap)
                              : pg::Result<std::unique_ptr<pg::IconSource>>(bitmap.error());
@@ -71,14 +71,14 @@ void TForm1::WMDropFiles(UINT msg, WPARAM wp, LPARAM lp) {
 // up, so a damaged file leaves the slot, its offsets and the composite as
 // they were.
 bool TForm1::LoadIconFile(pg::Slot slot, const std::wstring& fileName) {
-  auto bytes = pg::ReadFileBytes(std::filesystem::path(fileName));
-  auto icon = bytes ? pg::ReadIcoFile(*bytes) : pg::Result<pg::Icon>(bytes.error());
+  auto bytes = pg::MappedFile::Open(std::filesystem::path(fileName));
+  auto icon = bytes ? pg::ReadIcoFile(bytes->Data()) : pg::Result<pg::Icon>(bytes.error());
   if (!icon) {
     ShowFileError(fileName, kCannotOpen, icon.error());
     return false;
   }
   // Every image of the file serves the sizes other than 32x32.
-  auto images = pg::ReadIcoSlotSource(*bytes, false);
+  auto images = pg::ReadIcoSlotSource(bytes->Data(), false);
   PutIconInSlot(slot, images ? pg::SlotContent{std::move(*icon), std::move(*images)}
                              : pg::ContentOfIcon(std::move(*icon)));
   return true;
@@ -88,8 +88,7 @@ bool TForm1::LoadIconFile(pg::Slot slot, const std::wstring& fileName) {
 // a word, as the shell passes over it.
 void TForm1::OpenIconPicker(int slot, const std::wstring& fileName) {
   auto source = pgw::OpenIconFile(fileName);
-  if (!source || (*source)->Count() < 1) return;
-  OfferInPicker(slot, fileName, std::move(*source));
+  if (source) OfferInPicker(slot, fileName, std::move(*source));
 }
 
 void TForm1::OfferInPicker(int slot, const std::wstring& shownName,

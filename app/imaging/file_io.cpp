@@ -232,30 +232,6 @@ std::string WriteResult::Text() const {
   return text + ": " + std::string(u8.begin(), u8.end());
 }
 
-Result<std::vector<std::uint8_t>> ReadFileBytes(const fs::path& path, std::uintmax_t maxSize) {
-  Handle h(CreateFileW(Win32Name(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!h.Valid()) {
-    const DWORD e = GetLastError();
-    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME ? Error::kFileNotFound
-                                                                                              : Error::kFileUnreadable;
-  }
-  LARGE_INTEGER size;
-  if (GetFileType(h.h) != FILE_TYPE_DISK || !GetFileSizeEx(h.h, &size)) return Error::kFileUnreadable;
-  if (static_cast<std::uintmax_t>(size.QuadPart) > maxSize) return Error::kFileTooLarge;
-  std::vector<std::uint8_t> data(static_cast<std::size_t>(size.QuadPart));
-  std::size_t done = 0;
-  while (done < data.size()) {
-    DWORD got = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 30));
-    if (!ReadFile(h.h, data.data() + done, chunk, &got, nullptr)) return Error::kFileUnreadable;
-    if (got == 0) break;  // the file shrank while it was read
-    done += got;
-  }
-  data.resize(done);
-  return data;
-}
-
 namespace {
 
 // Reads what is left of `h` into `data` (`expected` bytes for a file on disk,
@@ -501,35 +477,6 @@ std::string WriteResult::Text() const {
   return text;
 }
 
-Result<std::vector<std::uint8_t>> ReadFileBytes(const fs::path& path, std::uintmax_t maxSize) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? Error::kFileNotFound : Error::kFileUnreadable;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return Error::kFileUnreadable;
-  }
-  if (static_cast<std::uintmax_t>(st.st_size) > maxSize) {
-    close(fd);
-    return Error::kFileTooLarge;
-  }
-  std::vector<std::uint8_t> data(static_cast<std::size_t>(st.st_size));
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = read(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      close(fd);
-      return Error::kFileUnreadable;
-    }
-    if (n == 0) break;  // the file shrank while it was read
-    done += static_cast<std::size_t>(n);
-  }
-  close(fd);
-  data.resize(done);
-  return data;
-}
-
 namespace {
 
 // Reads what is left of `fd` into `data` (`expected` bytes for a regular
@@ -637,6 +584,14 @@ WriteResult WriteFilesReplacing(std::span<const OutputFile> files) {
 Error WriteFileReplacing(const fs::path& path, Bytes data) {
   const OutputFile file{path, data};
   return WriteFilesReplacing(std::span<const OutputFile>(&file, 1)).error;
+}
+
+// A copy of the file's bytes, read the way MappedFile reads them.
+Result<std::vector<std::uint8_t>> ReadFileBytes(const fs::path& path, std::uintmax_t maxSize) {
+  auto file = MappedFile::Open(path, maxSize);
+  if (!file) return file.error();
+  const Bytes bytes = file->Data();
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
 }  // namespace pg

@@ -15,6 +15,7 @@
 #include <cassert>
 
 #include "byte_reader.h"
+#include "resample.h"
 #include <cmath>
 #include <numeric>
 #include <optional>
@@ -107,11 +108,7 @@ RgbaImage FromIcon(const Icon& icon) {
       // cannot be told by alpha).
       if (icon.mask.GetPixel(x, y) == kWhite) continue;
       const Colour c = icon.colour.Contains(x, y) ? icon.colour.GetPixel(x, y) : kBlack;
-      std::uint8_t* p = out.At(x, y);
-      p[0] = RedOf(c);
-      p[1] = GreenOf(c);
-      p[2] = BlueOf(c);
-      p[3] = 255;
+      out.Set(x, y, c, 255);
     }
   return out;
 }
@@ -123,39 +120,12 @@ void ClearTransparent(RgbaImage& im) noexcept {
 
 // --- Resizing on premultiplied alpha -------------------------------------
 
-struct Tap {
-  int index;
-  float weight;
-};
-
-// Per destination coordinate, weights summing to 1: the area each
-// destination pixel covers when shrinking, a linear filter when growing.
-std::vector<std::vector<Tap>> Weights(int src, int dst) {
-  std::vector<std::vector<Tap>> taps(static_cast<std::size_t>(dst));
-  const double scale = static_cast<double>(src) / dst;
-  for (int i = 0; i < dst; ++i) {
-    auto& t = taps[static_cast<std::size_t>(i)];
-    if (scale >= 1.0) {
-      const double lo = i * scale, hi = (i + 1) * scale;
-      for (int j = static_cast<int>(std::floor(lo)); j < src && j < hi; ++j) {
-        const double overlap = std::min(hi, j + 1.0) - std::max(lo, static_cast<double>(j));
-        if (overlap > 0) t.push_back({j, static_cast<float>(overlap / scale)});
-      }
-    } else {
-      const double centre = (i + 0.5) * scale - 0.5;
-      const double j0 = std::floor(centre), f = centre - j0;
-      const auto clampIndex = [src](double j) { return static_cast<int>(std::clamp(j, 0.0, src - 1.0)); };
-      t.push_back({clampIndex(j0), static_cast<float>(1.0 - f)});
-      t.push_back({clampIndex(j0 + 1), static_cast<float>(f)});
-    }
-  }
-  return taps;
-}
+using Tap = ResampleTap;
 
 // Separable resampling of premultiplied colour, so that transparent pixels
 // lend their neighbours no colour.
 RgbaImage Resample(const RgbaImage& src, int width, int height) {
-  const auto across = Weights(src.width, width), down = Weights(src.height, height);
+  const auto across = ResampleWeights(src.width, width), down = ResampleWeights(src.height, height);
   const auto sw = static_cast<std::size_t>(src.width);
   const auto dw = static_cast<std::size_t>(width);
   std::vector<float> pre(src.pixels.size());
@@ -172,7 +142,7 @@ RgbaImage Resample(const RgbaImage& src, int width, int height) {
       float* m = &mid[(static_cast<std::size_t>(y) * dw + x) * 4];
       for (const Tap& t : across[x]) {
         const float* p = &pre[(static_cast<std::size_t>(y) * sw + static_cast<std::size_t>(t.index)) * 4];
-        for (int k = 0; k < 4; ++k) m[k] += t.weight * p[k];
+        for (int k = 0; k < 4; ++k) m[k] += static_cast<float>(t.weight) * p[k];
       }
     }
   RgbaImage out(width, height);
@@ -181,7 +151,7 @@ RgbaImage Resample(const RgbaImage& src, int width, int height) {
     std::fill(row.begin(), row.end(), 0.0f);
     for (const Tap& t : down[static_cast<std::size_t>(y)]) {
       const float* m = &mid[static_cast<std::size_t>(t.index) * dw * 4];
-      for (std::size_t i = 0; i < dw * 4; ++i) row[i] += t.weight * m[i];
+      for (std::size_t i = 0; i < dw * 4; ++i) row[i] += static_cast<float>(t.weight) * m[i];
     }
     for (std::size_t x = 0; x < dw; ++x) {
       const float* r = &row[x * 4];
@@ -305,11 +275,7 @@ Result<SourceImage> DecodeSourceImage(Bytes data) {
                    : (((row[x / 8] >> (7 - x % 8)) & 1) ? 0 : 255);
       if (a == 0) continue;
       const Colour c = pixels->image.GetPixel(x, y);
-      std::uint8_t* p = out.rgba.At(x, y);
-      p[0] = RedOf(c);
-      p[1] = GreenOf(c);
-      p[2] = BlueOf(c);
-      p[3] = a;
+      out.rgba.Set(x, y, c, a);
     }
   }
   return out;
@@ -386,11 +352,7 @@ SlotSource PictureSlotSource(const Image& picture, std::span<const std::uint8_t>
       const std::uint8_t a = alpha.empty() ? 255 : alpha[i];
       if (a == 0) continue;
       const Colour c = picture.GetPixel(x, y);
-      std::uint8_t* p = im.rgba.At(x, y);
-      p[0] = RedOf(c);
-      p[1] = GreenOf(c);
-      p[2] = BlueOf(c);
-      p[3] = a;
+      im.rgba.Set(x, y, c, a);
     }
   SlotSource source;
   source.fillsLayer = true;

@@ -42,6 +42,14 @@ struct RgbaImage {
   std::uint8_t* At(int x, int y) noexcept { return &pixels[Index(x, y)]; }
   const std::uint8_t* At(int x, int y) const noexcept { return &pixels[Index(x, y)]; }
   std::uint8_t AlphaAt(int x, int y) const noexcept { return pixels[Index(x, y) + 3]; }
+  // A COLORREF with its alpha, straight (not premultiplied).
+  void Set(int x, int y, Colour c, std::uint8_t alpha) noexcept {
+    std::uint8_t* p = At(x, y);
+    p[0] = RedOf(c);
+    p[1] = GreenOf(c);
+    p[2] = BlueOf(c);
+    p[3] = alpha;
+  }
 
   friend bool operator==(const RgbaImage&, const RgbaImage&) = default;
 

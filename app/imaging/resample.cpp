@@ -13,34 +13,8 @@
 namespace pg {
 namespace {
 
-struct Tap {
-  int index;
-  double weight;
-};
+using Tap = ResampleTap;
 using Taps = std::vector<std::vector<Tap>>;  // per destination coordinate; weights sum to 1
-
-Taps Weights(int src, int dst) {
-  Taps taps(static_cast<std::size_t>(dst));
-  const double scale = static_cast<double>(src) / dst;
-  for (int i = 0; i < dst; ++i) {
-    auto& t = taps[static_cast<std::size_t>(i)];
-    if (scale >= 1.0) {
-      // The source interval [lo, hi) this destination pixel covers.
-      const double lo = i * scale, hi = (i + 1) * scale;
-      for (int j = static_cast<int>(std::floor(lo)); j < src && j < hi; ++j) {
-        const double overlap = std::min(hi, j + 1.0) - std::max(lo, static_cast<double>(j));
-        if (overlap > 0) t.push_back({j, overlap / scale});
-      }
-    } else {
-      const double centre = (i + 0.5) * scale - 0.5;
-      const double j0 = std::floor(centre), f = centre - j0;
-      const auto clampIndex = [src](double j) { return static_cast<int>(std::clamp(j, 0.0, src - 1.0)); };
-      t.push_back({clampIndex(j0), 1.0 - f});
-      t.push_back({clampIndex(j0 + 1), f});
-    }
-  }
-  return taps;
-}
 
 // Filters `channels` interleaved planes of sw x sh values to dw x dh, one
 // source row at a time: `row(y, out)` fills out[0 .. sw * channels) with
@@ -49,7 +23,7 @@ Taps Weights(int src, int dst) {
 // same order as a whole-image pass would.
 template <class RowFn>
 std::vector<double> Filter(int sw, int sh, int channels, int dw, int dh, RowFn row) {
-  const Taps across = Weights(sw, dw), down = Weights(sh, dh);
+  const Taps across = ResampleWeights(sw, dw), down = ResampleWeights(sh, dh);
   const auto c = static_cast<std::size_t>(channels);
   const auto w = static_cast<std::size_t>(dw);
   // For each source row, the destination rows it feeds and with what weight,
@@ -150,6 +124,29 @@ Icon ResizeIcon(const Icon& icon, int size) {
       result.colour.SetPixel(x, y, Rgb(ToByte(p[1] / p[0]), ToByte(p[2] / p[0]), ToByte(p[3] / p[0])));
     }
   return result;
+}
+
+std::vector<std::vector<ResampleTap>> ResampleWeights(int src, int dst) {
+  std::vector<std::vector<ResampleTap>> taps(static_cast<std::size_t>(dst));
+  const double scale = static_cast<double>(src) / dst;
+  for (int i = 0; i < dst; ++i) {
+    auto& t = taps[static_cast<std::size_t>(i)];
+    if (scale >= 1.0) {
+      // The source interval [lo, hi) this destination pixel covers.
+      const double lo = i * scale, hi = (i + 1) * scale;
+      for (int j = static_cast<int>(std::floor(lo)); j < src && j < hi; ++j) {
+        const double overlap = std::min(hi, j + 1.0) - std::max(lo, static_cast<double>(j));
+        if (overlap > 0) t.push_back({j, overlap / scale});
+      }
+    } else {
+      const double centre = (i + 0.5) * scale - 0.5;
+      const double j0 = std::floor(centre), f = centre - j0;
+      const auto clampIndex = [src](double j) { return static_cast<int>(std::clamp(j, 0.0, src - 1.0)); };
+      t.push_back({clampIndex(j0), 1.0 - f});
+      t.push_back({clampIndex(j0 + 1), f});
+    }
+  }
+  return taps;
 }
 
 }  // namespace pg

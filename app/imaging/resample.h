@@ -2,9 +2,22 @@
 // a good filter for everything else.
 #pragma once
 
+#include <vector>
+
 #include "icon.h"
 
 namespace pg {
+
+// One source coordinate a destination coordinate draws on, and how much.
+struct ResampleTap {
+  int index;
+  double weight;
+};
+
+// For each of `dst` destination coordinates, taps into `src` source ones
+// with weights summing to 1: the area each destination pixel covers when
+// shrinking, a linear filter when growing.
+std::vector<std::vector<ResampleTap>> ResampleWeights(int src, int dst);
 
 // Resizes to width x height (both >= 1). Whole-number enlargements in both
 // directions replicate pixels; any other change uses a filtered resample.

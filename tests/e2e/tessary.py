@@ -82,6 +82,11 @@ class Window:
                 return got
             time.sleep(0.05)
 
+    def frame_at(self, top: int) -> bool:
+        """Whether the selection frame's top row lies at client row `top`."""
+        img = self.shot()
+        return all(img.pixel(x, top) == (0, 0, 0) for x in range(11, 45))
+
     def close(self, timeout: float = 5.0) -> int:
         pgtest.click(self.xid, *centre(CLOSE_BUTTON))
         return self.proc.wait(timeout)
@@ -100,6 +105,25 @@ def main_xid(timeout: float = 5.0) -> int:
         if time.monotonic() >= until:
             raise AssertionError("only the application window is on screen: %s" % ids)
         time.sleep(0.02)
+
+
+def layered_preview(base, ground, upper, lower=(0, 0)) -> list[list[tuple]]:
+    """The preview expected of the layers in `base` (a preview of the upper
+    icon at 0, 0 over a wholly opaque lower icon of the one colour `ground`)
+    with the upper icon moved to `upper` and the lower one to `lower`."""
+    want = []
+    for y in range(32):
+        row = []
+        for x in range(32):
+            u, v = x - upper[0], y - upper[1]
+            if 0 <= u < 32 and 0 <= v < 32 and base[v][u] != ground:
+                row.append(base[v][u])
+            elif 0 <= x - lower[0] < 32 and 0 <= y - lower[1] < 32:
+                row.append(ground)
+            else:
+                row.append(KEY)
+        want.append(row)
+    return want
 
 
 def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = None) -> Window:
@@ -123,6 +147,23 @@ def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = 
             break
         time.sleep(0.05)
     return w
+
+
+def start_with_lower(case: pgtest.WineTestCase, ico: str, cwd: str | None = None) -> Window:
+    """Tessary with icon 0 of the file `ico` in the lower slot: the shell's
+    folder-icon setting names it while the program starts and reads it,
+    and is as it was afterwards."""
+    with pgtest.saved_key(FOLDER_ICON_KEY):
+        pgtest.reg_add(FOLDER_ICON_KEY, "3", pgtest.win_path(ico) + ",0")
+        return start(case, cwd=cwd)
+
+
+def opaque_cell(base, ground) -> tuple[int, int]:
+    """A cell of the preview `base` where the upper icon is opaque together
+    with its eight neighbours, so a press there picks it wherever the
+    pointer's quarter-pixel rounding lands."""
+    return next((x, y) for y in range(4, 28) for x in range(4, 28)
+                if all(base[y + j][x + i] != ground for i in (-1, 0, 1) for j in (-1, 0, 1)))
 
 
 def _end(proc: pgtest.Proc) -> None:

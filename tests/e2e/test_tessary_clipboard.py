@@ -120,11 +120,10 @@ class Clipboard(pgtest.WineTestCase):
         (the ground icon by default, the shell's folder icon for "")."""
         self.cwd = os.path.join(self.dir, self.id().rsplit(".", 1)[-1])
         os.makedirs(self.cwd)
-        with pgtest.saved_key(t.FOLDER_ICON_KEY):
-            if lower != "":
-                pgtest.reg_add(t.FOLDER_ICON_KEY, "3",
-                               pgtest.win_path(lower or self.ground) + ",0")
+        if lower == "":
             self.w = t.start(self, cwd=self.cwd)
+        else:
+            self.w = t.start_with_lower(self, lower or self.ground, cwd=self.cwd)
         self.addCleanup(pgtest.host, "xdotool", "mouseup", "1", check=False)
         self.addCleanup(lambda: self.assertEqual(os.listdir(self.cwd), [],
                                                  "files left in the current folder"))

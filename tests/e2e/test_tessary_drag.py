@@ -21,20 +21,14 @@ class Drag(pgtest.WineTestCase):
             f.write(t.solid_ico(GROUND))
 
     def setUp(self):
-        saved = pgtest.saved_key(t.FOLDER_ICON_KEY)
-        saved.__enter__()
-        self.addCleanup(saved.__exit__, None, None, None)
-        pgtest.reg_add(t.FOLDER_ICON_KEY, "3", pgtest.win_path(self.ico) + ",0")
-        self.w = t.start(self)
+        self.w = t.start_with_lower(self, self.ico)
         # A failed check must not leave a button held for the next test.
         self.addCleanup(pgtest.host, "xdotool", "mouseup", "3", check=False)
         self.addCleanup(pgtest.host, "xdotool", "mouseup", "1", check=False)
         self.base = self.w.preview()
         # An opaque pixel of the upper icon with opaque neighbours (so the
         # pick point is inside it), and a pixel where it is transparent.
-        self.opaque = next((x, y) for y in range(4, 28) for x in range(4, 28)
-                           if all(self.base[y + j][x + i] != GROUND
-                                  for i in (-1, 0, 1) for j in (-1, 0, 1)))
+        self.opaque = t.opaque_cell(self.base, GROUND)
         self.clear = next((x, y) for y in range(32) for x in range(32)
                           if self.base[y][x] == GROUND)
 
@@ -54,25 +48,8 @@ class Drag(pgtest.WineTestCase):
         pgtest.host("xdotool", "mouseup", str(button))
         time.sleep(0.1)
 
-    def frame_at(self, top):
-        img = self.w.shot()
-        return all(img.pixel(x, top) == (0, 0, 0) for x in range(11, 45))
-
     def expect(self, upper, lower=(0, 0)):
-        """The preview with the upper icon at `upper` and the ground icon at `lower`."""
-        want = []
-        for y in range(32):
-            row = []
-            for x in range(32):
-                u, v = x - upper[0], y - upper[1]
-                if 0 <= u < 32 and 0 <= v < 32 and self.base[v][u] != GROUND:
-                    row.append(self.base[v][u])
-                elif 0 <= x - lower[0] < 32 and 0 <= y - lower[1] < 32:
-                    row.append(GROUND)
-                else:
-                    row.append(t.KEY)
-            want.append(row)
-        return want
+        return t.layered_preview(self.base, GROUND, upper, lower)
 
     def assertPreview(self, upper, lower=(0, 0), msg=""):
         want = self.expect(upper, lower)
@@ -82,15 +59,15 @@ class Drag(pgtest.WineTestCase):
     def test_pick_and_drag_each_layer(self):
         # Upper: 14 zoom pixels right, 6 up -> 4 and -2 cells (ties to even).
         self.press(self.opaque)
-        self.assertTrue(self.frame_at(56))
+        self.assertTrue(self.w.frame_at(56))
         self.move_by(self.opaque, 14, -6)
         self.assertPreview((4, -2), msg="live, during the drag")
         self.release()
         self.assertPreview((4, -2))
         # Lower, picked where the upper icon is transparent: 10 right, 5 down.
         self.press(self.clear)
-        self.assertTrue(self.frame_at(117))
-        self.assertFalse(self.frame_at(56))
+        self.assertTrue(self.w.frame_at(117))
+        self.assertFalse(self.w.frame_at(56))
         self.move_by(self.clear, 10, 5)
         self.release()
         self.assertPreview((4, -2), (2, 1))
@@ -101,7 +78,7 @@ class Drag(pgtest.WineTestCase):
         time.sleep(0.05)
         pgtest.host("xdotool", "click", "1")
         time.sleep(0.1)
-        self.assertTrue(self.frame_at(56))
+        self.assertTrue(self.w.frame_at(56))
         self.assertPreview((4, -2), (2, 1), "after a click")
 
     def test_drag_past_the_window_edge(self):
@@ -131,7 +108,7 @@ class Drag(pgtest.WineTestCase):
         self.press(self.clear, button=3)
         self.release(button=3)
         pgtest.key("Escape")
-        self.assertTrue(self.frame_at(56))
+        self.assertTrue(self.w.frame_at(56))
 
     def assertCursor(self, want, msg):
         deadline = time.monotonic() + 2.0

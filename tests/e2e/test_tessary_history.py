@@ -27,16 +27,10 @@ class History(pgtest.WineTestCase):
             f.write(t.solid_ico(RED))
 
     def setUp(self):
-        saved = pgtest.saved_key(t.FOLDER_ICON_KEY)
-        saved.__enter__()
-        self.addCleanup(saved.__exit__, None, None, None)
-        pgtest.reg_add(t.FOLDER_ICON_KEY, "3", pgtest.win_path(self.ico) + ",0")
-        self.w = t.start(self)
+        self.w = t.start_with_lower(self, self.ico)
         self.addCleanup(pgtest.host, "xdotool", "mouseup", "1", check=False)
         self.base = self.w.preview()
-        self.opaque = next((x, y) for y in range(4, 28) for x in range(4, 28)
-                           if all(self.base[y + j][x + i] != GROUND
-                                  for i in (-1, 0, 1) for j in (-1, 0, 1)))
+        self.opaque = t.opaque_cell(self.base, GROUND)
 
     def drag(self, cell, dx, dy):
         x, y = self.w.zoom_point(*cell)
@@ -47,26 +41,8 @@ class History(pgtest.WineTestCase):
         pgtest.key(*keys, xid=self.w.xid)
         time.sleep(0.1)
 
-    def frame_at(self, top):
-        img = self.w.shot()
-        return all(img.pixel(x, top) == (0, 0, 0) for x in range(11, 45))
-
     def expect(self, upper, lower=(0, 0)):
-        """The preview with the first upper icon at `upper` and the ground
-        icon at `lower`."""
-        want = []
-        for y in range(32):
-            row = []
-            for x in range(32):
-                u, v = x - upper[0], y - upper[1]
-                if 0 <= u < 32 and 0 <= v < 32 and self.base[v][u] != GROUND:
-                    row.append(self.base[v][u])
-                elif 0 <= x - lower[0] < 32 and 0 <= y - lower[1] < 32:
-                    row.append(GROUND)
-                else:
-                    row.append(t.KEY)
-            want.append(row)
-        return want
+        return t.layered_preview(self.base, GROUND, upper, lower)
 
     def ground_cell(self, upper):
         """A cell where only the ground icon shows with the upper icon at
@@ -88,14 +64,14 @@ class History(pgtest.WineTestCase):
         # A click without a move (it picks the lower layer) is no step.
         pgtest.click(self.w.xid, *self.w.zoom_point(*self.ground_cell((4, 2))))
         time.sleep(0.1)
-        self.assertTrue(self.frame_at(LOWER_FRAME))
+        self.assertTrue(self.w.frame_at(LOWER_FRAME))
         moved_menu = pgtest.screenshot(t.open_menu(self.w))
         pgtest.key("Escape")
         self.assertNotEqual(moved_menu.rgb, start_menu.rgb, "undo still greyed")
 
         self.keys("ctrl+z")
         self.assertPreview((0, 0), msg="after ctrl+z")
-        self.assertTrue(self.frame_at(UPPER_FRAME), "the frame is back where the drag began")
+        self.assertTrue(self.w.frame_at(UPPER_FRAME), "the frame is back where the drag began")
         self.keys("ctrl+z")  # nothing more to undo
         self.assertPreview((0, 0), msg="after a second ctrl+z")
         undone_menu = pgtest.screenshot(t.open_menu(self.w))
@@ -135,7 +111,7 @@ class History(pgtest.WineTestCase):
         self.assertEqual(self.w.shot().rgb, before.rgb)
 
     def test_arrow_keys_move_the_selected_layer(self):
-        self.assertTrue(self.frame_at(UPPER_FRAME))
+        self.assertTrue(self.w.frame_at(UPPER_FRAME))
         self.keys("Right")
         self.assertPreview((1, 0))
         self.keys("shift+Down")
@@ -145,15 +121,15 @@ class History(pgtest.WineTestCase):
         # The lower layer, once a click has selected it.
         pgtest.click(self.w.xid, *self.w.zoom_point(*self.ground_cell((-3, 3))))
         time.sleep(0.1)
-        self.assertTrue(self.frame_at(LOWER_FRAME))
+        self.assertTrue(self.w.frame_at(LOWER_FRAME))
         self.keys("Left", "Left", "Left")  # one run: one step
         self.assertPreview((-3, 3), (-3, 0))
         self.keys("ctrl+z")
         self.assertPreview((-3, 3), msg="the run undone at once")
-        self.assertTrue(self.frame_at(LOWER_FRAME))
+        self.assertTrue(self.w.frame_at(LOWER_FRAME))
         self.keys("ctrl+z")
         self.assertPreview((-3, 4), msg="the up arrow undone")
-        self.assertTrue(self.frame_at(UPPER_FRAME))
+        self.assertTrue(self.w.frame_at(UPPER_FRAME))
 
     def test_upper_icon_dragged_out_and_brought_back(self):
         self.drag(self.opaque, 400, 0)
@@ -161,10 +137,10 @@ class History(pgtest.WineTestCase):
         # Out of reach: a press where it was picks the lower icon.
         pgtest.click(self.w.xid, *self.w.zoom_point(*self.opaque))
         time.sleep(0.1)
-        self.assertTrue(self.frame_at(LOWER_FRAME))
+        self.assertTrue(self.w.frame_at(LOWER_FRAME))
         self.keys("ctrl+z")
         self.assertPreview((0, 0), msg="after ctrl+z")
-        self.assertTrue(self.frame_at(UPPER_FRAME))
+        self.assertTrue(self.w.frame_at(UPPER_FRAME))
         # And it is the upper icon again under the pointer.
         self.drag(self.opaque, 0, 8)
         self.assertPreview((0, 2))

@@ -33,9 +33,7 @@ class Save(pgtest.WineTestCase):
         ico = os.path.join(folder, "lower.ico")
         with open(ico, "wb") as f:
             f.write(ico_bytes)
-        with pgtest.saved_key(t.FOLDER_ICON_KEY):
-            pgtest.reg_add(t.FOLDER_ICON_KEY, "3", pgtest.win_path(ico) + ",0")
-            self.w = t.start(self)
+        self.w = t.start_with_lower(self, ico)
         return folder
 
     def open_dialog(self, modifiers=()):
