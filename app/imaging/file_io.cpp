@@ -173,7 +173,9 @@ WriteResult Prepare(Pending& p) {
   return {};
 }
 
-WriteResult Commit(Pending& p) {
+// Always with a backup name: without one, a replacement that cannot be
+// moved into place leaves the original under no name at all.
+WriteResult Commit(Pending& p, bool /*undoable*/) {
   const std::wstring target = Win32Name(p.target), temp = Win32Name(p.temp);
   if (p.exists) {
     p.backup = FolderOf(p.target) / TempName(GetCurrentProcessId(), ".bak");
@@ -427,7 +429,9 @@ WriteResult Prepare(Pending& p) {
   return {};
 }
 
-WriteResult Commit(Pending& p) {
+// `undoable`: a later output of the same write could still fail, so the
+// replaced file must stay reachable to be put back.
+WriteResult Commit(Pending& p, bool undoable) {
   if (p.inPlace) {
     p.committed = true;  // from here on the file may hold part of the new bytes
     if (!WriteAll(p.fd, p.out.data, 0) || ftruncate(p.fd, static_cast<off_t>(p.out.data.size())) != 0 ||
@@ -435,7 +439,7 @@ WriteResult Commit(Pending& p) {
       return Failed(Error::kFileWriteFailed, p.out.path, LastError());
     return {};
   }
-  if (p.exists) {
+  if (p.exists && undoable) {
     // A second name for the file being replaced, to undo with.
     const fs::path backup = FolderOf(p.target) / TempName(static_cast<unsigned long>(getpid()), ".bak");
     if (link(p.target.c_str(), backup.c_str()) == 0) p.backup = backup;
@@ -570,8 +574,8 @@ WriteResult WriteFilesReplacing(std::span<const OutputFile> files) {
     if (!result.ok()) break;
   }
   if (result.ok()) {
-    for (Pending& p : pending) {
-      result = Commit(p);
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+      result = Commit(pending[i], i + 1 < pending.size());
       if (!result.ok()) break;
     }
     if (!result.ok())

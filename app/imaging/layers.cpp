@@ -19,9 +19,8 @@ Image CleanMask(const Image& mask) {
   return clean;
 }
 
-LayerModel::LayerModel()
-    : composite_(kCellSize, kCellSize, kKeyColour),
-      zoomed_(kZoomSize, kZoomSize, kKeyColour) {
+LayerModel::LayerModel(ZoomView zoom) : composite_(kCellSize, kCellSize, kKeyColour) {
+  if (zoom == ZoomView::kKept) zoomed_ = Image(kZoomSize, kZoomSize, kKeyColour);
   Rebuild();
 }
 
@@ -30,13 +29,13 @@ namespace {
 constexpr int kPaddedWidth = 3 * kCellSize;
 
 // A cell of `src` (its top-left part when it is larger, all of it when
-// smaller) in the middle of rows of `identity`, kPaddedWidth wide.
-std::vector<Colour> PaddedRows(const Image& src, Colour identity) {
-  std::vector<Colour> rows(static_cast<std::size_t>(kPaddedWidth) * kCellSize, identity);
+// smaller) in the middle of rows of `identity`, kPaddedWidth wide. The
+// rows' memory is reused from one icon to the next.
+void FillPaddedRows(std::vector<Colour>& rows, const Image& src, Colour identity) {
+  rows.assign(static_cast<std::size_t>(kPaddedWidth) * kCellSize, identity);
   const int w = std::min(kCellSize, src.Width()), h = std::min(kCellSize, src.Height());
   for (int y = 0; y < h; ++y)
     std::copy_n(src.Row(y), w, rows.data() + static_cast<std::size_t>(y) * kPaddedWidth + kCellSize);
-  return rows;
 }
 
 }  // namespace
@@ -44,8 +43,8 @@ std::vector<Colour> PaddedRows(const Image& src, Colour identity) {
 void LayerModel::Rebuild() {
   for (LayerState* layer : {&upper_, &lower_}) {
     layer->clean = CleanMask(layer->icon.mask);
-    layer->andRows = PaddedRows(layer->clean, ~Colour{0});
-    layer->xorRows = PaddedRows(layer->icon.colour, 0);
+    FillPaddedRows(layer->andRows, layer->clean, ~Colour{0});
+    FillPaddedRows(layer->xorRows, layer->icon.colour, 0);
   }
   ComposeLayers(upper_.offset, lower_.offset);
 }
@@ -70,6 +69,7 @@ void LayerModel::ComposeLayers(Offset upper, Offset lower) {
       for (int x = 0; x < kCellSize; ++x) line[x] = (line[x] & m[x]) ^ c[x];
     }
     std::memcpy(composite_.Row(y), line, sizeof line);
+    if (zoomed_.Empty()) continue;
     Colour* zoomed[kZoomFactor];
     for (int k = 0; k < kZoomFactor; ++k) zoomed[k] = zoomed_.Row(y * kZoomFactor + k);
     for (int x = 0; x < kCellSize; ++x) {

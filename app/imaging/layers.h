@@ -49,9 +49,14 @@ inline constexpr int kZoomSize = kCellSize * kZoomFactor;  // 128
 // black wherever the mask is anything else. Always 32x32.
 Image CleanMask(const Image& mask);
 
+// Whether a LayerModel keeps the 4x zoom view beside the composite: the
+// window shows it; the command line only saves, and a short run should not
+// fill 64 KB it never reads.
+enum class ZoomView { kKept, kNone };
+
 class LayerModel {
  public:
-  LayerModel();
+  explicit LayerModel(ZoomView zoom = ZoomView::kKept);
 
   const Icon& IconOf(Slot s) const noexcept { return Layer(s).icon; }
   // Replaces the slot's icon. The clean masks follow at the next Rebuild().
@@ -83,7 +88,7 @@ class LayerModel {
   void ComposeLayers(Offset upper, Offset lower);
 
   const Image& Composite() const noexcept { return composite_; }  // 32x32
-  const Image& Zoomed() const noexcept { return zoomed_; }        // 128x128
+  const Image& Zoomed() const noexcept { return zoomed_; }        // 128x128 (empty with ZoomView::kNone)
 
  private:
   struct LayerState {

@@ -61,15 +61,24 @@ TEST(ComposeLayers, FollowsThePerPixelRuleForEveryMaskColourAndOffset) {
       {"16x16 icon moved", small, {20, -4}},
       {"empty slot", Icon{}, {0, 0}},
   };
+  // Each case also in a model without the zoom view that held another icon
+  // before (its buffers reused).
   for (const Case& c : cases) {
-    LayerModel model;
-    model.SetIcon(Slot::kLower, c.icon);
-    model.SetOffset(Slot::kLower, c.offset);
-    model.Rebuild();
-    for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 32; ++x)
-        ASSERT_EQ(model.Composite().GetPixel(x, y), OneLayerRule(c.icon, c.offset, x, y))
-            << c.what << " at " << x << "," << y;
+    for (const ZoomView zoom : {ZoomView::kKept, ZoomView::kNone}) {
+      LayerModel model(zoom);
+      if (zoom == ZoomView::kNone) {
+        model.SetIcon(Slot::kLower, Uniform(32, kBlack, Rgb(200, 1, 2)));
+        model.Rebuild();
+      }
+      model.SetIcon(Slot::kLower, c.icon);
+      model.SetOffset(Slot::kLower, c.offset);
+      model.Rebuild();
+      for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+          ASSERT_EQ(model.Composite().GetPixel(x, y), OneLayerRule(c.icon, c.offset, x, y))
+              << c.what << " at " << x << "," << y << (zoom == ZoomView::kNone ? " without zoom view" : "");
+      EXPECT_EQ(model.Zoomed().Empty(), zoom == ZoomView::kNone);
+    }
   }
 }
 
