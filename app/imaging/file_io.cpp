@@ -56,6 +56,11 @@ unsigned long PidOfTempName(const std::string& name) {
 
 fs::path FolderOf(const fs::path& p) { return p.has_parent_path() ? p.parent_path() : fs::path("."); }
 
+// A hard-linked file is rewritten in place (a new file would leave its other
+// names behind with the old bytes); it keeps its old bytes in memory up to
+// this size, to put them back when another output of the same write fails.
+constexpr std::uintmax_t kMaxRollbackCopy = 64 * 1024 * 1024;
+
 WriteResult Failed(Error e, const fs::path& file, std::error_code cause = {}) {
   return WriteResult{e, cause, file};
 }
@@ -120,8 +125,59 @@ struct Pending {
   fs::path target;  // the file written (a symbolic link's final target)
   bool exists = false;
   fs::path temp, backup;
+  bool inPlace = false;  // hard-linked: rewritten through `file`
+  HANDLE file = INVALID_HANDLE_VALUE;
+  std::uint64_t oldSize = 0;
+  std::vector<std::uint8_t> old;
   bool committed = false;
 };
+
+bool WriteAll(HANDLE h, Bytes data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 30));
+    DWORD wrote = 0;
+    if (!WriteFile(h, data.data() + done, chunk, &wrote, nullptr) || wrote == 0) return false;
+    done += wrote;
+  }
+  return true;
+}
+
+// `data` from the start of `h`, the file ending after it, on the disk.
+bool Rewrite(HANDLE h, Bytes data) {
+  LARGE_INTEGER zero{};
+  return SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) && WriteAll(h, data) && SetEndOfFile(h) &&
+         FlushFileBuffers(h);
+}
+
+// A target with other names is opened to be rewritten in place, its old
+// bytes kept for a rollback; false when it has one name (or cannot be
+// opened so, and the replace reports why).
+bool OpenHardLinked(Pending& p) {
+  HANDLE h = CreateFileW(Win32Name(p.target).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(h, &info) || info.nNumberOfLinks < 2) {
+    CloseHandle(h);
+    return false;
+  }
+  p.inPlace = true;
+  p.file = h;
+  p.oldSize = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  if (p.oldSize <= kMaxRollbackCopy) {
+    p.old.resize(static_cast<std::size_t>(p.oldSize));
+    std::size_t done = 0;
+    while (done < p.old.size()) {
+      DWORD got = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(p.old.size() - done, 1u << 30));
+      if (!ReadFile(h, p.old.data() + done, chunk, &got, nullptr) || got == 0) break;
+      done += got;
+    }
+    p.old.resize(done);
+  }
+  return true;
+}
 
 WriteResult Prepare(Pending& p) {
   p.target = p.out.path;
@@ -146,6 +202,7 @@ WriteResult Prepare(Pending& p) {
     if (e != ERROR_FILE_NOT_FOUND)
       return Failed(Error::kFileWriteFailed, p.out.path, std::error_code(static_cast<int>(e), std::system_category()));
   }
+  if (p.exists && OpenHardLinked(p)) return {};
   const fs::path folder = FolderOf(p.target);
   RemoveStaleTemporaries(folder);
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -161,21 +218,19 @@ WriteResult Prepare(Pending& p) {
     return Failed(Error::kFileWriteFailed, p.out.path, cause);
   }
   Handle h(file);
-  std::size_t done = 0;
-  while (done < p.out.data.size()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(p.out.data.size() - done, 1u << 30));
-    DWORD wrote = 0;
-    if (!WriteFile(h.h, p.out.data.data() + done, chunk, &wrote, nullptr) || wrote == 0)
-      return Failed(Error::kFileWriteFailed, p.out.path, LastError());
-    done += wrote;
-  }
-  if (!FlushFileBuffers(h.h)) return Failed(Error::kFileWriteFailed, p.out.path, LastError());
+  if (!WriteAll(h.h, p.out.data) || !FlushFileBuffers(h.h))
+    return Failed(Error::kFileWriteFailed, p.out.path, LastError());
   return {};
 }
 
 // Always with a backup name: without one, a replacement that cannot be
 // moved into place leaves the original under no name at all.
 WriteResult Commit(Pending& p, bool /*undoable*/) {
+  if (p.inPlace) {
+    p.committed = true;  // from here on the file may hold part of the new bytes
+    if (!Rewrite(p.file, p.out.data)) return Failed(Error::kFileWriteFailed, p.out.path, LastError());
+    return {};
+  }
   const std::wstring target = Win32Name(p.target), temp = Win32Name(p.temp);
   if (p.exists) {
     p.backup = FolderOf(p.target) / TempName(GetCurrentProcessId(), ".bak");
@@ -201,6 +256,10 @@ WriteResult Commit(Pending& p, bool /*undoable*/) {
 
 void Rollback(Pending& p) {
   if (!p.committed) return;
+  if (p.inPlace) {
+    if (p.old.size() == p.oldSize) (void)Rewrite(p.file, p.old);
+    return;
+  }
   if (!p.backup.empty() &&
       MoveFileExW(Win32Name(p.backup).c_str(), Win32Name(p.target).c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -212,6 +271,7 @@ void Rollback(Pending& p) {
 void Cleanup(Pending& p) {
   if (!p.temp.empty()) DeleteFileW(Win32Name(p.temp).c_str());
   if (!p.backup.empty()) DeleteFileW(Win32Name(p.backup).c_str());
+  if (p.file != INVALID_HANDLE_VALUE) CloseHandle(p.file);
 }
 
 }  // namespace
@@ -340,10 +400,6 @@ bool WriteAll(int fd, Bytes data, off_t at) {
   return true;
 }
 
-// A hard-linked file rewritten in place keeps its old bytes in memory up to
-// this size, to put them back when another output of the same write fails.
-constexpr off_t kMaxRollbackCopy = 64 * 1024 * 1024;
-
 struct Pending {
   OutputFile out;
   fs::path target;  // the file written (a symbolic link's final target)
@@ -388,7 +444,7 @@ WriteResult Prepare(Pending& p) {
     p.inPlace = true;
     p.fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (p.fd < 0) return Failed(Error::kFileWriteFailed, p.out.path, LastError());
-    if (p.st.st_size <= kMaxRollbackCopy) {
+    if (static_cast<std::uintmax_t>(p.st.st_size) <= kMaxRollbackCopy) {
       p.old.resize(static_cast<std::size_t>(p.st.st_size));
       std::size_t done = 0;
       while (done < p.old.size()) {

@@ -85,6 +85,26 @@ TEST_F(FileIo, SeveralOutputsAreAllReplacedOrNoneWithTheSystemsReason) {
   EXPECT_EQ(EntriesIn(dir_), 2u);
 }
 
+// A file with two names stays one file: both names see the new bytes, and
+// a write whose other output fails leaves the old bytes under both.
+TEST_F(FileIo, HardLinkedTargetIsRewrittenInPlace) {
+  const fs::path name = dir_ / "icon.ico", other = dir_ / "other-name.ico";
+  const std::uint8_t old[] = {1, 2, 3, 4}, fresh[] = {7, 7};
+  ASSERT_EQ(WriteFileReplacing(name, old), Error::kOk);
+  std::error_code ec;
+  fs::create_hard_link(name, other, ec);
+  if (ec) GTEST_SKIP() << "no hard links here: " << ec.message();
+
+  const OutputFile failing[] = {{name, fresh}, {dir_ / "missing" / "x.bmp", fresh}};
+  EXPECT_EQ(WriteFilesReplacing(failing).error, Error::kFileWriteFailed);
+  EXPECT_EQ(*ReadFileBytes(other), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+
+  ASSERT_EQ(WriteFileReplacing(name, fresh), Error::kOk);
+  EXPECT_EQ(*ReadFileBytes(name), (std::vector<std::uint8_t>{7, 7}));
+  EXPECT_EQ(*ReadFileBytes(other), (std::vector<std::uint8_t>{7, 7}));
+  EXPECT_EQ(EntriesIn(dir_), 2u);
+}
+
 TEST_F(FileIo, ReadRefusesMissingFoldersAndOversizedFiles) {
   EXPECT_EQ(ReadFileBytes(dir_ / "missing").error(), Error::kFileNotFound);
   EXPECT_EQ(ReadFileBytes(dir_).error(), Error::kFileUnreadable);
