@@ -347,7 +347,9 @@ int LoadSlot(const SlotArgs& slot, pg::Slot which, bool everySize, pg::LayerMode
   return kExitOk;
 }
 
-int Compose(const ComposeArgs& args) {
+// `flushes`: where a batch collects the output folders to flush once at
+// its end; without it each write flushes its own.
+int Compose(const ComposeArgs& args, pg::FolderFlushes* flushes = nullptr) {
   pg::LayerModel model(pg::ZoomView::kNone);
   for (auto [slot, which] : {std::pair{&args.upper, pg::Slot::kUpper},
                              std::pair{&args.lower, pg::Slot::kLower}}) {
@@ -369,7 +371,7 @@ int Compose(const ComposeArgs& args) {
     bmp = pg::WriteBmp24(model.Composite());
     outputs.push_back({*args.bmp, bmp});
   }
-  if (const auto w = pg::WriteFilesReplacing(outputs); !w.ok()) return WriteError(w);
+  if (const auto w = pg::WriteFilesReplacing(outputs, flushes); !w.ok()) return WriteError(w);
   if (args.sizes.empty() && args.depth == 8 && file.bitsPerPixel == 24)
     Err() << "too many colours for 8 bits; wrote 24 bits per pixel\n";
   return kExitOk;
@@ -638,6 +640,10 @@ int Batch(const std::string& name) {
   const std::string shown = name == "-" ? "standard input" : name;
   const bool bar = StderrIsTerminal();
   int failed = 0;
+  // The outputs' folders are flushed once, after the last line, instead of
+  // after every file: a batch writing into one folder would otherwise wait
+  // for the disk twice per line.
+  pg::FolderFlushes flushes;
   for (std::size_t n = 0; n < lines.size(); ++n) {
     if (bar) ShowProgress(n, lines.size());
     g_context = shown + ":" + std::to_string(n + 1) + ": ";
@@ -650,11 +656,12 @@ int Batch(const std::string& name) {
       ArgCursor cur(std::move(*words));
       ComposeArgs args;
       const auto parsed = ParseComposeArgs(cur, args);
-      status = parsed ? *parsed : Compose(args);
+      status = parsed ? *parsed : Compose(args, &flushes);
     }
     failed += status != kExitOk;
   }
   g_context.clear();
+  flushes.Flush();
   if (bar) {
     ShowProgress(lines.size(), lines.size());
     Write(stderr, "\n");

@@ -225,7 +225,7 @@ WriteResult Prepare(Pending& p) {
 
 // Always with a backup name: without one, a replacement that cannot be
 // moved into place leaves the original under no name at all.
-WriteResult Commit(Pending& p, bool /*undoable*/) {
+WriteResult Commit(Pending& p, bool /*undoable*/, FolderFlushes* /*later*/) {
   if (p.inPlace) {
     p.committed = true;  // from here on the file may hold part of the new bytes
     if (!Rewrite(p.file, p.out.data)) return Failed(Error::kFileWriteFailed, p.out.path, LastError());
@@ -275,6 +275,10 @@ void Cleanup(Pending& p) {
 }
 
 }  // namespace
+
+// MoveFileExW and ReplaceFileW wrote through already: nothing is left to flush.
+void FolderFlushes::Add(const fs::path&) {}
+void FolderFlushes::Flush() {}
 
 std::string WriteResult::Text() const {
   std::string text = ErrorText(error);
@@ -487,7 +491,7 @@ WriteResult Prepare(Pending& p) {
 
 // `undoable`: a later output of the same write could still fail, so the
 // replaced file must stay reachable to be put back.
-WriteResult Commit(Pending& p, bool undoable) {
+WriteResult Commit(Pending& p, bool undoable, FolderFlushes* later) {
   if (p.inPlace) {
     p.committed = true;  // from here on the file may hold part of the new bytes
     if (!WriteAll(p.fd, p.out.data, 0) || ftruncate(p.fd, static_cast<off_t>(p.out.data.size())) != 0 ||
@@ -503,7 +507,10 @@ WriteResult Commit(Pending& p, bool undoable) {
   if (rename(p.temp.c_str(), p.target.c_str()) != 0) return Failed(Error::kFileWriteFailed, p.out.path, LastError());
   p.temp.clear();
   p.committed = true;
-  FlushFolder(FolderOf(p.target));
+  if (later)
+    later->Add(FolderOf(p.target));
+  else
+    FlushFolder(FolderOf(p.target));
   return {};
 }
 
@@ -530,6 +537,13 @@ void Cleanup(Pending& p) {
 }
 
 }  // namespace
+
+void FolderFlushes::Add(const fs::path& folder) { folders_.insert(folder); }
+
+void FolderFlushes::Flush() {
+  for (const fs::path& folder : folders_) FlushFolder(folder);
+  folders_.clear();
+}
 
 std::string WriteResult::Text() const {
   std::string text = ErrorText(error);
@@ -621,7 +635,7 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
 
 MappedFile::~MappedFile() { Release(); }
 
-WriteResult WriteFilesReplacing(std::span<const OutputFile> files) {
+WriteResult WriteFilesReplacing(std::span<const OutputFile> files, FolderFlushes* later) {
   std::vector<Pending> pending(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) pending[i].out = files[i];
   WriteResult result;
@@ -631,7 +645,7 @@ WriteResult WriteFilesReplacing(std::span<const OutputFile> files) {
   }
   if (result.ok()) {
     for (std::size_t i = 0; i < pending.size(); ++i) {
-      result = Commit(pending[i], i + 1 < pending.size());
+      result = Commit(pending[i], i + 1 < pending.size(), later);
       if (!result.ok()) break;
     }
     if (!result.ok())

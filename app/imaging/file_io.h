@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <span>
 #include <string>
 #include <system_error>
@@ -91,7 +92,28 @@ struct OutputFile {
 // Temporary files are named ".pairglyph-<process id>-<random>.tmp", short
 // enough for any folder's name limit; such files that a killed run left
 // behind in a target's folder are removed by the next write there.
-WriteResult WriteFilesReplacing(std::span<const OutputFile> files);
+//
+// With `later`, the folders are not flushed here but noted there, for one
+// flush of each folder after many writes (a batch): until then a crash may
+// forget a rename, but never loses a file, since its new bytes were on the
+// disk before the rename.
+class FolderFlushes;
+WriteResult WriteFilesReplacing(std::span<const OutputFile> files, FolderFlushes* later = nullptr);
+
+// Folders whose renames are still to be flushed to the disk; flushed by
+// Flush() or at the end.
+class FolderFlushes {
+ public:
+  FolderFlushes() = default;
+  FolderFlushes(const FolderFlushes&) = delete;
+  FolderFlushes& operator=(const FolderFlushes&) = delete;
+  ~FolderFlushes() { Flush(); }
+  void Add(const std::filesystem::path& folder);
+  void Flush();
+
+ private:
+  std::set<std::filesystem::path> folders_;
+};
 
 // One file; the error alone.
 Error WriteFileReplacing(const std::filesystem::path& path, Bytes data);
