@@ -49,37 +49,23 @@ Result<IconImage> DecodePngIcon(Bytes data, std::uint64_t pixelBudget) {
 }
 
 Result<IconImage> DecodeDibIcon(Bytes data, std::uint64_t pixelBudget) {
-  auto layout = dib::ParseLayout(data, dib::Kind::kIcon);
-  if (!layout) return layout.error();
-  if (layout->width > kMaxIconDimension || layout->rows > kMaxIconDimension ||
-      static_cast<std::uint64_t>(layout->width) * static_cast<std::uint64_t>(layout->rows) > pixelBudget)
-    return Error::kImageTooLarge;
-  auto pixels = dib::DecodePixels(*layout, data.subspan(layout->tableEnd));
+  auto pixels = DecodeDibIconPixels(data, pixelBudget);
   if (!pixels) return pixels.error();
-
   IconImage out;
-  out.bitsPerPixel = layout->bitCount;
-  out.icon.colour = std::move(pixels->image);
-  out.icon.mask = Image(layout->width, layout->rows, kBlack);
-  bool anyAlpha = false;
-  for (std::uint8_t a : pixels->alpha) anyAlpha |= a != 0;
-
-  const std::uint64_t maskStart = layout->tableEnd + pixels->consumed;
-  const std::uint64_t maskStride = dib::RowStride(static_cast<std::uint64_t>(layout->width), 1);
-  const auto mask = SubRange(data, maskStart, maskStride * static_cast<std::uint64_t>(layout->rows));
-  if (anyAlpha) {
-    // Alpha decides; the AND mask is not looked at, and writers that leave
-    // it out of a 32-bit image with alpha lose nothing.
+  out.bitsPerPixel = pixels->bitsPerPixel;
+  const int w = pixels->colour.Width(), h = pixels->colour.Height();
+  out.icon.colour = std::move(pixels->colour);
+  out.icon.mask = Image(w, h, kBlack);
+  if (pixels->alphaChannel) {
     ApplyAlpha(out.icon, pixels->alpha);
     return out;
   }
-  if (!mask) return Error::kTruncated;
-  for (int r = 0; r < layout->rows; ++r) {
-    const int y = layout->rows - 1 - r;
-    const std::uint8_t* row = mask->data() + static_cast<std::size_t>(maskStride) * static_cast<std::size_t>(r);
-    for (int x = 0; x < layout->width; ++x)
-      if ((row[x / 8] >> (7 - x % 8)) & 1) out.icon.mask.SetPixel(x, y, kWhite);
-  }
+  // The AND mask alone: the colour stays, so that pixels the mask leaves
+  // transparent but coloured draw inverting.
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (pixels->alpha[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] == 0)
+        out.icon.mask.SetPixel(x, y, kWhite);
   return out;
 }
 
@@ -98,6 +84,40 @@ int Tier(const IconImageHeader& h, int size) noexcept {
 }
 
 }  // namespace
+
+Result<DibIconPixels> DecodeDibIconPixels(Bytes data, std::uint64_t pixelBudget) {
+  auto layout = dib::ParseLayout(data, dib::Kind::kIcon);
+  if (!layout) return layout.error();
+  if (layout->width > kMaxIconDimension || layout->rows > kMaxIconDimension ||
+      static_cast<std::uint64_t>(layout->width) * static_cast<std::uint64_t>(layout->rows) > pixelBudget)
+    return Error::kImageTooLarge;
+  auto pixels = dib::DecodePixels(*layout, data.subspan(layout->tableEnd));
+  if (!pixels) return pixels.error();
+  DibIconPixels out;
+  out.bitsPerPixel = layout->bitCount;
+  out.colour = std::move(pixels->image);
+  for (std::uint8_t a : pixels->alpha) out.alphaChannel |= a != 0;
+  if (out.alphaChannel) {
+    // Alpha decides; the AND mask is not looked at, and writers that leave
+    // it out of a 32-bit image with alpha lose nothing.
+    out.alpha = std::move(pixels->alpha);
+    return out;
+  }
+  const int w = layout->width, h = layout->rows;
+  const std::uint64_t maskStart = layout->tableEnd + pixels->consumed;
+  const std::uint64_t maskStride = dib::RowStride(static_cast<std::uint64_t>(w), 1);
+  const auto mask = SubRange(data, maskStart, maskStride * static_cast<std::uint64_t>(h));
+  if (!mask) return Error::kTruncated;
+  out.alpha.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+  for (int y = 0; y < h; ++y) {
+    // Mask rows run bottom to top.
+    const std::uint8_t* row = mask->data() + static_cast<std::size_t>(maskStride) * static_cast<std::size_t>(h - 1 - y);
+    for (int x = 0; x < w; ++x)
+      out.alpha[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
+          ((row[x / 8] >> (7 - x % 8)) & 1) ? 0 : 255;
+  }
+  return out;
+}
 
 void ApplyAlpha(Icon& icon, std::span<const std::uint8_t> alpha) {
   const int w = icon.Width();

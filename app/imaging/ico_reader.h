@@ -42,6 +42,18 @@ inline constexpr std::uint64_t kMaxIconPixelsPerFile = std::uint64_t{1} << 24;
 inline constexpr std::uint8_t kOpaqueAlpha = 128;
 void ApplyAlpha(Icon& icon, std::span<const std::uint8_t> alpha);
 
+// An icon image's DIB decoded within the icon limits (at most `pixelBudget`
+// pixels): its colour at its own size and an alpha per pixel, row-major, top
+// row first: the image's alpha channel where it has one that is not all zero
+// (`alphaChannel`), else 0 where the AND mask is set and 255 elsewhere.
+struct DibIconPixels {
+  int bitsPerPixel = 0;
+  Image colour;
+  std::vector<std::uint8_t> alpha;
+  bool alphaChannel = false;
+};
+Result<DibIconPixels> DecodeDibIconPixels(Bytes data, std::uint64_t pixelBudget);
+
 // What an icon image's own header says, read without decoding its pixels.
 struct IconImageHeader {
   int width = 0;

@@ -249,35 +249,17 @@ Result<SourceImage> DecodeSourceImage(Bytes data) {
     ClearTransparent(out.rgba);
     return out;
   }
-  auto layout = dib::ParseLayout(data, dib::Kind::kIcon);
-  if (!layout) return layout.error();
-  if (layout->width > kMaxIconDimension || layout->rows > kMaxIconDimension ||
-      static_cast<std::uint64_t>(layout->width) * static_cast<std::uint64_t>(layout->rows) > kMaxIconPixelsPerFile)
-    return Error::kImageTooLarge;
-  auto pixels = dib::DecodePixels(*layout, data.subspan(layout->tableEnd));
+  auto pixels = DecodeDibIconPixels(data, kMaxIconPixelsPerFile);
   if (!pixels) return pixels.error();
-  out.bitsPerPixel = layout->bitCount;
-  const int w = layout->width, h = layout->rows;
+  out.bitsPerPixel = pixels->bitsPerPixel;
+  const int w = pixels->colour.Width(), h = pixels->colour.Height();
   out.rgba = RgbaImage(w, h);
-  bool anyAlpha = false;
-  for (std::uint8_t a : pixels->alpha) anyAlpha |= a != 0;
-
-  const std::uint64_t maskStart = layout->tableEnd + pixels->consumed;
-  const std::uint64_t maskStride = dib::RowStride(static_cast<std::uint64_t>(w), 1);
-  const auto mask = SubRange(data, maskStart, maskStride * static_cast<std::uint64_t>(h));
-  if (!anyAlpha && !mask) return Error::kTruncated;
-  for (int y = 0; y < h; ++y) {
-    const std::uint8_t* row =
-        anyAlpha ? nullptr : mask->data() + static_cast<std::size_t>(maskStride) * static_cast<std::size_t>(h - 1 - y);
+  for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const std::uint8_t a =
-          anyAlpha ? pixels->alpha[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)]
-                   : (((row[x / 8] >> (7 - x % 8)) & 1) ? 0 : 255);
-      if (a == 0) continue;
-      const Colour c = pixels->image.GetPixel(x, y);
-      out.rgba.Set(x, y, c, a);
+          pixels->alpha[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)];
+      if (a != 0) out.rgba.Set(x, y, pixels->colour.GetPixel(x, y), a);
     }
-  }
   return out;
 }
 
