@@ -23,7 +23,6 @@
 #include "ico_reader.h"
 #include "icon_source.h"
 #include "png.h"
-#include "resample.h"
 
 namespace pg {
 namespace {
@@ -87,11 +86,7 @@ Result<ClipboardImage> ReadClipboardPng(Bytes png) {
 
 Icon PastedIcon(const ClipboardImage& picture, int size) {
   assert(!picture.image.Empty() && "a pasted icon needs a picture");
-  if (picture.alpha.empty()) return OpaqueBitmapIcon(picture.image, size);
-  Icon icon{picture.image, Image(picture.image.Width(), picture.image.Height(), kBlack)};
-  ApplyAlpha(icon, picture.alpha);
-  if (icon.Width() == size && icon.Height() == size) return icon;
-  return ResizeIcon(icon, size);
+  return PictureIcon(picture.image, picture.alpha, size);
 }
 
 std::vector<std::uint8_t> ClipboardDib(const Image& image) {

@@ -157,11 +157,15 @@ class IcoSource final : public IconSource {
   Decoder decoder_;
 };
 
-// The shell makes one opaque icon of a bitmap file, scaled to the icon size.
-class BitmapSource final : public IconSource {
+// A picture file: a bitmap, which the shell makes one opaque icon of, or a
+// PNG, transparent where alpha is below kOpaqueAlpha as in an icon's own
+// images; either is scaled to each size. A PNG takes a bitmap's limits, not
+// an icon image's: it is a picture, not an icon.
+class PictureSource final : public IconSource {
  public:
-  BitmapSource(Image image, int bitsPerPixel) : image_(std::move(image)), bpp_(bitsPerPixel) {}
-  SourceKind Kind() const noexcept override { return SourceKind::kBitmap; }
+  PictureSource(SourceKind kind, Image image, std::vector<std::uint8_t> alpha, int bitsPerPixel)
+      : kind_(kind), image_(std::move(image)), alpha_(std::move(alpha)), bpp_(bitsPerPixel) {}
+  SourceKind Kind() const noexcept override { return kind_; }
   int Count() const noexcept override { return 1; }
   IconGroupInfo Info(int index) const override {
     IconGroupInfo info;
@@ -170,54 +174,21 @@ class BitmapSource final : public IconSource {
   }
   Result<Icon> Extract(int index, int size) const override {
     if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
-    return Guarded([&]() -> Result<Icon> { return OpaqueBitmapIcon(image_, size); });
-  }
-  Result<SlotSource> ExtractSource(int index, bool small) const override {
-    if (index != 0) return Error::kNoSuchIcon;
-    SlotSource source = PictureSlotSource(image_, {}, bpp_);
-    source.small = small;
-    return source;
-  }
-
- private:
-  Image image_;
-  int bpp_;
-};
-
-// A PNG file: one icon, transparent where alpha is below kOpaqueAlpha as in
-// an icon's own images, scaled to each size as a bitmap is. It takes a
-// bitmap's limits, not an icon image's: it is a picture, not an icon.
-class PngSource final : public IconSource {
- public:
-  PngSource(Image colour, std::vector<std::uint8_t> alpha, int bitsPerPixel)
-      : colour_(std::move(colour)), alpha_(std::move(alpha)), bpp_(bitsPerPixel) {}
-  SourceKind Kind() const noexcept override { return SourceKind::kPng; }
-  int Count() const noexcept override { return 1; }
-  IconGroupInfo Info(int index) const override {
-    IconGroupInfo info;
-    if (index == 0) info.entries.push_back({colour_.Width(), colour_.Height(), bpp_});
-    return info;
-  }
-  Result<Icon> Extract(int index, int size) const override {
-    if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
-    return Guarded([&]() -> Result<Icon> {
-      Icon icon{colour_, Image(colour_.Width(), colour_.Height(), kBlack)};
-      ApplyAlpha(icon, alpha_);
-      return ResizeIcon(icon, size);
-    });
+    return Guarded([&]() -> Result<Icon> { return PictureIcon(image_, alpha_, size); });
   }
   Result<SlotSource> ExtractSource(int index, bool small) const override {
     if (index != 0) return Error::kNoSuchIcon;
     return Guarded([&]() -> Result<SlotSource> {
-      SlotSource source = PictureSlotSource(colour_, alpha_, bpp_);
+      SlotSource source = PictureSlotSource(image_, alpha_, bpp_);
       source.small = small;
       return source;
     });
   }
 
  private:
-  Image colour_;
-  std::vector<std::uint8_t> alpha_;
+  SourceKind kind_;
+  Image image_;
+  std::vector<std::uint8_t> alpha_;  // empty: opaque
   int bpp_;
 };
 
@@ -235,7 +206,7 @@ Result<std::unique_ptr<IconSource>> OpenPng(Bytes data) {
       alpha[static_cast<std::size_t>(y) * static_cast<std::size_t>(rgba->width) + static_cast<std::size_t>(x)] = p[3];
     }
   return std::unique_ptr<IconSource>(
-      std::make_unique<PngSource>(std::move(colour), std::move(alpha), header->bitsPerPixel));
+      std::make_unique<PictureSource>(SourceKind::kPng, std::move(colour), std::move(alpha), header->bitsPerPixel));
 }
 
 struct Group {
@@ -430,7 +401,8 @@ Result<std::unique_ptr<IconSource>> OpenOwned(Owned bytes) {
     auto image = ReadBmp(data);
     if (!image) return image.error();
     return std::unique_ptr<IconSource>(
-        std::make_unique<BitmapSource>(std::move(*image), BitmapBitCount(data)));
+        std::make_unique<PictureSource>(SourceKind::kBitmap, std::move(*image), std::vector<std::uint8_t>{},
+                                        BitmapBitCount(data)));
   }
   if (png::HasSignature(data)) return OpenPng(data);
   if (LooksLikeAni(data))
@@ -455,6 +427,13 @@ Icon OpaqueBitmapIcon(const Image& picture, int size) {
   icon.colour = picture.Width() == size && picture.Height() == size ? picture : Resize(picture, size, size);
   icon.mask = Image(size, size, kBlack);
   return icon;
+}
+
+Icon PictureIcon(const Image& picture, std::span<const std::uint8_t> alpha, int size) {
+  if (alpha.empty()) return OpaqueBitmapIcon(picture, size);
+  Icon icon{picture, Image(picture.Width(), picture.Height(), kBlack)};
+  ApplyAlpha(icon, alpha);
+  return ResizeIcon(icon, size);
 }
 
 Result<std::unique_ptr<IconSource>> OpenIconSource(Bytes data) {

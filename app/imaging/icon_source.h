@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,11 @@ class IconSource {
 // picture as it is, whole-number enlargements by pixel replication, any other
 // size through the resampling filter. `picture` must not be empty.
 Icon OpaqueBitmapIcon(const Image& picture, int size = kCellSize);
+
+// The icon of a picture with an alpha byte per pixel: transparent where alpha
+// is below kOpaqueAlpha, as in an icon's own images, and scaled like an icon;
+// without alpha, OpaqueBitmapIcon. `picture` must not be empty.
+Icon PictureIcon(const Image& picture, std::span<const std::uint8_t> alpha, int size);
 
 // Opens an icon source from bytes in memory. kNotIconSource when the bytes
 // are no .ico, .cur, .ani (its first frame), PNG, PE, NE or bitmap file; another error when they claim to be
