@@ -69,30 +69,25 @@ bool LayerHistory::Record(const LayerSnapshot& before, const LayerSnapshot& afte
   return true;
 }
 
-std::optional<LayerSnapshot> LayerHistory::Undo(const LayerSnapshot& current) {
-  if (undo_.empty()) return std::nullopt;
-  LayerSnapshot back = std::move(undo_.back());
-  undo_.pop_back();
+// Takes the last step of `from` and records `current` on `to`: undo and
+// redo are the same move between the two stacks.
+std::optional<LayerSnapshot> LayerHistory::Move(std::deque<LayerSnapshot>& from, std::deque<LayerSnapshot>& to,
+                                                const LayerSnapshot& current) {
+  if (from.empty()) return std::nullopt;
+  LayerSnapshot taken = std::move(from.back());
+  from.pop_back();
   run_.reset();
   LayerSnapshot kept = current;
-  ShareIcons(kept, &back);
-  ShareIcons(kept, Top(redo_));
-  redo_.push_back(std::move(kept));
-  return back;
+  ShareIcons(kept, &taken);
+  ShareIcons(kept, Top(to));
+  to.push_back(std::move(kept));
+  while (to.size() > depth_) to.pop_front();
+  return taken;
 }
 
-std::optional<LayerSnapshot> LayerHistory::Redo(const LayerSnapshot& current) {
-  if (redo_.empty()) return std::nullopt;
-  LayerSnapshot forward = std::move(redo_.back());
-  redo_.pop_back();
-  run_.reset();
-  LayerSnapshot kept = current;
-  ShareIcons(kept, &forward);
-  ShareIcons(kept, Top(undo_));
-  undo_.push_back(std::move(kept));
-  while (undo_.size() > depth_) undo_.pop_front();
-  return forward;
-}
+std::optional<LayerSnapshot> LayerHistory::Undo(const LayerSnapshot& current) { return Move(undo_, redo_, current); }
+
+std::optional<LayerSnapshot> LayerHistory::Redo(const LayerSnapshot& current) { return Move(redo_, undo_, current); }
 
 void LayerHistory::Clear() noexcept {
   undo_.clear();

@@ -75,6 +75,8 @@ class LayerHistory {
   void Clear() noexcept;
 
  private:
+  std::optional<LayerSnapshot> Move(std::deque<LayerSnapshot>& from, std::deque<LayerSnapshot>& to,
+                                    const LayerSnapshot& current);
   std::size_t depth_;
   std::deque<LayerSnapshot> undo_;  // oldest first
   std::deque<LayerSnapshot> redo_;  // the next redo last

@@ -67,18 +67,12 @@ struct Editor {
     if (MergeIcons(model, table) != Error::kOk) return false;
     return history.Record(before, Now());
   }
-  bool Undo() {
-    auto back = history.Undo(Now());
-    if (!back) return false;
-    RestoreLayers(model, *back);
-    selected = back->selected;
-    return true;
-  }
-  bool Redo() {
-    auto forward = history.Redo(Now());
-    if (!forward) return false;
-    RestoreLayers(model, *forward);
-    selected = forward->selected;
+  bool Undo() { return Restore(history.Undo(Now())); }
+  bool Redo() { return Restore(history.Redo(Now())); }
+  bool Restore(const std::optional<LayerSnapshot>& step) {
+    if (!step) return false;
+    RestoreLayers(model, *step);
+    selected = step->selected;
     return true;
   }
 };
