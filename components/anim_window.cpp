@@ -36,6 +36,20 @@ void ShowHandlerError(const char* what) noexcept {
   MessageBoxW(nullptr, text.c_str(), nullptr, MB_OK | MB_ICONERROR);
 }
 
+// A hook's handler, its exceptions shown instead of unwinding into the
+// system; after one the message gets its default handling.
+template <typename Handler>
+LRESULT Guarded(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, Handler handler) noexcept {
+  try {
+    return handler();
+  } catch (const std::exception& e) {
+    ShowHandlerError(e.what());
+  } catch (...) {
+    ShowHandlerError("unknown error");
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
 }  // namespace
 
 // ---- TAnimateHookWnd ----------------------------------------------------------------
@@ -125,26 +139,14 @@ void TAnimateWindow::UnhookForm() { FormHook.Remove(); }
 
 LRESULT CALLBACK TAnimateWindow::FormProcInstance(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
                                                   UINT_PTR, DWORD_PTR self) noexcept {
-  try {
-    return reinterpret_cast<TAnimateWindow*>(self)->FormWindowProc(hwnd, msg, wp, lp);
-  } catch (const std::exception& e) {
-    ShowHandlerError(e.what());
-  } catch (...) {
-    ShowHandlerError("unknown error");
-  }
-  return DefSubclassProc(hwnd, msg, wp, lp);
+  return Guarded(hwnd, msg, wp, lp,
+                 [&] { return reinterpret_cast<TAnimateWindow*>(self)->FormWindowProc(hwnd, msg, wp, lp); });
 }
 
 LRESULT CALLBACK TAnimateWindow::AppProcInstance(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
                                                  UINT_PTR, DWORD_PTR self) noexcept {
-  try {
-    return reinterpret_cast<TAnimateWindow*>(self)->AppWindowProc(hwnd, msg, wp, lp);
-  } catch (const std::exception& e) {
-    ShowHandlerError(e.what());
-  } catch (...) {
-    ShowHandlerError("unknown error");
-  }
-  return DefSubclassProc(hwnd, msg, wp, lp);
+  return Guarded(hwnd, msg, wp, lp,
+                 [&] { return reinterpret_cast<TAnimateWindow*>(self)->AppWindowProc(hwnd, msg, wp, lp); });
 }
 
 LRESULT TAnimateWindow::FormWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
