@@ -33,18 +33,6 @@ void Write(const fs::path& path, const Buf& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-Buf Ico(const Buf& image, int size) {
-  Buf f;
-  pgtest::Add16(f, 0); pgtest::Add16(f, 1); pgtest::Add16(f, 1);
-  f.push_back(static_cast<std::uint8_t>(size >= 256 ? 0 : size));
-  f.push_back(static_cast<std::uint8_t>(size >= 256 ? 0 : size));
-  f.push_back(0); f.push_back(0);
-  pgtest::Add16(f, 1); pgtest::Add16(f, 32);
-  pgtest::Add32(f, static_cast<std::uint32_t>(image.size())); pgtest::Add32(f, 22);
-  f.insert(f.end(), image.begin(), image.end());
-  return f;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,8 +48,8 @@ int main(int argc, char** argv) {
   Write(root / "pe" / "many-groups.dll", pgtest::GroupBombPe(png2048, 40, 1));
   Write(root / "pe" / "directories.dll", pgtest::ManyDirectoriesPe(131070));
   Write(root / "ne" / "group-bomb.icl", pgtest::GroupBombNe(png1448, 1, 200));
-  Write(root / "ico" / "inflate-bomb.ico", Ico(pgtest::Png(1, 1, pgtest::ZerosZlib(1300000000)), 1));
-  Write(root / "ico" / "largest.ico", Ico(png2048, 2048));
+  Write(root / "ico" / "inflate-bomb.ico", pgtest::SingleImageIco(pgtest::Png(1, 1, pgtest::ZerosZlib(1300000000)), 1, 1));
+  Write(root / "ico" / "largest.ico", pgtest::SingleImageIco(png2048, 2048, 2048));
   Write(root / "bmp" / "rle-bomb.bmp", pgtest::RleBomb(16384, 2048));
   Write(root / "bmp" / "rle-largest.bmp", pgtest::RleBomb(16384, 1024));
   const Buf mask = pgtest::BmpFile(16, 16, 24, std::vector<std::uint32_t>(256, 0));

@@ -103,6 +103,20 @@ inline Buf ZeroPng(std::uint32_t w, std::uint32_t h) {
 }
 
 // A group that names one icon `entries` times.
+// An icon file of one image: the directory entry says w x h at 32 bits
+// (0 for 256 and more), the image follows.
+inline Buf SingleImageIco(const Buf& image, int w, int h) {
+  Buf f;
+  Add16(f, 0); Add16(f, 1); Add16(f, 1);
+  f.push_back(static_cast<std::uint8_t>(w >= 256 ? 0 : w));
+  f.push_back(static_cast<std::uint8_t>(h >= 256 ? 0 : h));
+  f.push_back(0); f.push_back(0);
+  Add16(f, 1); Add16(f, 32);
+  Add32(f, static_cast<std::uint32_t>(image.size())); Add32(f, 22);
+  f.insert(f.end(), image.begin(), image.end());
+  return f;
+}
+
 inline Buf RepeatedGroup(std::uint16_t iconId, int entries, int size) {
   std::vector<IconImageSpec> specs(static_cast<std::size_t>(entries), IconImageSpec{size, size, 32, 0});
   return GroupDir(specs, std::vector<std::uint16_t>(static_cast<std::size_t>(entries), iconId));

@@ -16,18 +16,6 @@ using pgtest::Buf;
 
 Bytes View(const Buf& b) { return Bytes(b.data(), b.size()); }
 
-Buf IcoOf(const Buf& image, int w, int h) {
-  Buf f;
-  pgtest::Add16(f, 0); pgtest::Add16(f, 1); pgtest::Add16(f, 1);
-  f.push_back(static_cast<std::uint8_t>(w >= 256 ? 0 : w));
-  f.push_back(static_cast<std::uint8_t>(h >= 256 ? 0 : h));
-  f.push_back(0); f.push_back(0);
-  pgtest::Add16(f, 1); pgtest::Add16(f, 32);
-  pgtest::Add32(f, static_cast<std::uint32_t>(image.size())); pgtest::Add32(f, 22);
-  f.insert(f.end(), image.begin(), image.end());
-  return f;
-}
-
 // Every icon: what the listing says of it is what extracting it gives, and
 // the check from the headers reaches the verdict the decoding reaches.
 void ExpectOneVerdict(const IconSource& s, const char* what) {
@@ -82,7 +70,7 @@ TEST(HostileInput, APngStreamIsInflatedOnlyToTheSizeItsHeaderNeeds) {
   const Buf shortStream = pgtest::Png(2, 2, pgtest::ZerosZlib(9));
   ASSERT_TRUE(DecodeIconImage(View(exact)).ok());
   EXPECT_EQ(DecodeIconImage(View(bomb)).error(), Error::kBadPng);
-  EXPECT_EQ(ReadIcoFile(View(IcoOf(bomb, 1, 1))).error(), Error::kBadPng);
+  EXPECT_EQ(ReadIcoFile(View(pgtest::SingleImageIco(bomb, 1, 1))).error(), Error::kBadPng);
   EXPECT_EQ(DecodeIconImage(View(shortStream)).error(), Error::kBadPng);
   // Interlaced 5 x 3: the seven passes have 1x1, 1x1, none, 1x1, 3x1, 2x2
   // and 5x1 pixels, each row with its filter byte: 67 bytes.

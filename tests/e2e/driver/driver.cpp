@@ -209,11 +209,12 @@ bool ParseTimeout(const std::wstring& s, DWORD& out) {
   return true;
 }
 
-// Resolves TARGET (args[0]) or reports it; `h` is null on failure.
-HWND TargetOrFail(const Args& args, int& status) {
+// A subcommand on the window TARGET (args[0]), which is resolved or reported
+// before the subcommand runs.
+template <int (*Run)(HWND, const Args&)>
+int OnTarget(const Args& args) {
   HWND h = FindTarget(args[0]);
-  status = h ? kOk : Fail(L"no window " + args[0]);
-  return h;
+  return h ? Run(h, args) : Fail(L"no window " + args[0]);
 }
 
 struct ChildSearch {
@@ -387,10 +388,7 @@ int CmdMsgboxShow(const Args& a) {
 
 // ---- windows: queries and messages ------------------------------------------
 
-int CmdXid(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdXid(HWND h, const Args& a) {
   const uintptr_t xid = XWindowOf(h);
   if (!xid) return Fail(L"no X window for " + a[0]);
   Fact(L"xid", std::to_wstring(xid));
@@ -448,45 +446,30 @@ BOOL CALLBACK ReportDescendant(HWND h, LPARAM) {
   return TRUE;
 }
 
-int CmdChildren(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdChildren(HWND h, const Args&) {
   EnumChildWindows(h, ReportDescendant, 0);
   return kOk;
 }
 
-int CmdText(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdText(HWND h, const Args&) {
   Fact(L"text", WindowText(h));
   return kOk;
 }
 
-int CmdIconic(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdIconic(HWND h, const Args&) {
   Fact(L"iconic", IsIconic(h) ? L"1" : L"0");
   Fact(L"visible", IsWindowVisible(h) ? L"1" : L"0");
   return kOk;
 }
 
-int CmdStyle(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdStyle(HWND h, const Args&) {
   Fact(L"style", Hex(static_cast<uint32_t>(GetWindowLongPtrW(h, GWL_STYLE))));
   Fact(L"exstyle", Hex(static_cast<uint32_t>(GetWindowLongPtrW(h, GWL_EXSTYLE))));
   Fact(L"topmost", (GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) ? L"1" : L"0");
   return kOk;
 }
 
-int CmdRect(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdRect(HWND h, const Args&) {
   RECT r{};
   GetWindowRect(h, &r);
   RectFact(L"window", r);
@@ -499,20 +482,14 @@ int CmdRect(const Args& a) {
 
 // (No placement: Wine answers GetWindowPlacement for another process's
 // window with its current rectangle, not its normal one.)
-int CmdEnable(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdEnable(HWND h, const Args& a) {
   if (a.size() > 1) EnableWindow(h, a[1] != L"0");
   Fact(L"enabled", IsWindowEnabled(h) ? L"1" : L"0");
   return kOk;
 }
 
 // Only the place in the z-order: to the top, neither moved nor sized.
-int CmdRaise(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdRaise(HWND h, const Args&) {
   return SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE) ? kOk
                                                                        : Fail(L"SetWindowPos failed");
 }
@@ -524,10 +501,7 @@ int CmdForeground(const Args&) {
   return kOk;
 }
 
-int CmdPost(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdPost(HWND h, const Args& a) {
   uint64_t msg = 0;
   long long wp = 0, lp = 0;
   if (!ParseUInt(a[1], msg) || !ParseInt(a[2], wp) || !ParseInt(a[3], lp))
@@ -540,13 +514,10 @@ int CmdPost(const Args& a) {
 int CmdPostCommand(const Args& a) {
   uint64_t id = 0;
   if (!ParseUInt(a[1], id) || id > 0xFFFF) return Fail(L"bad command id " + a[1], kUsage);
-  return CmdPost({a[0], std::to_wstring(WM_COMMAND), std::to_wstring(id), L"0"});
+  return OnTarget<CmdPost>({a[0], std::to_wstring(WM_COMMAND), std::to_wstring(id), L"0"});
 }
 
-int CmdListCount(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdListCount(HWND h, const Args& a) {
   HWND list = ClassName(h) == WC_LISTVIEWW ? h : FirstDescendant(h, WC_LISTVIEWW);
   if (!list) return Fail(L"no list view in " + a[0]);
   Fact(L"count", std::to_wstring(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
@@ -589,10 +560,7 @@ class RemoteBuffer {
 // Every item of the (first) list view: "item INDEX SELECTED X Y W H LX LY
 // LW LH TEXT", the item's whole rectangle and its label's, in screen
 // coordinates.
-int CmdListItems(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdListItems(HWND h, const Args& a) {
   HWND list = ClassName(h) == WC_LISTVIEWW ? h : FirstDescendant(h, WC_LISTVIEWW);
   if (!list) return Fail(L"no list view in " + a[0]);
   constexpr size_t kText = 1024;
@@ -635,10 +603,7 @@ int CmdListItems(const Args& a) {
 }
 
 // The active and the focused window of the target's thread, with classes.
-int CmdFocus(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdFocus(HWND h, const Args&) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
   if (!GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &info))
@@ -720,10 +685,7 @@ int CmdHold(const Args& a) {
 // block is written into the target's memory and its address posted; the
 // target's DragQueryFileW and DragQueryPoint read it there. (Its DragFinish
 // cannot free it; the few bytes stay until the target exits.)
-int CmdDrop(const Args& a) {
-  int status = kOk;
-  HWND h = TargetOrFail(a, status);
-  if (!h) return status;
+int CmdDrop(HWND h, const Args& a) {
   long long x = 0, y = 0;
   if (!ParseInt(a[1], x) || !ParseInt(a[2], y)) return Fail(L"bad drop point", kUsage);
   std::wstring names;
@@ -1179,26 +1141,26 @@ const Command kCommands[] = {
     {L"windows", 0, L"   every top-level window: hwnd, visibility, pid, class, title",
      CmdWindows},
     {L"children", 1, L"TARGET   every descendant: hwnd, id, class, visibility, rect, text",
-     CmdChildren},
-    {L"text", 1, L"TARGET", CmdText},
-    {L"xid", 1, L"TARGET   the X window id (decimal) of a top-level window", CmdXid},
-    {L"iconic", 1, L"TARGET   IsIconic and IsWindowVisible", CmdIconic},
-    {L"style", 1, L"TARGET   style, exstyle, topmost", CmdStyle},
-    {L"exstyle", 1, L"TARGET   (same as style)", CmdStyle},
-    {L"rect", 1, L"TARGET   window and client rectangles in screen coordinates", CmdRect},
-    {L"enable", 1, L"TARGET [0|1]   EnableWindow if asked; whether it is enabled", CmdEnable},
-    {L"raise", 1, L"TARGET   SetWindowPos HWND_TOP with SWP_NOMOVE | SWP_NOSIZE only", CmdRaise},
+     OnTarget<CmdChildren>},
+    {L"text", 1, L"TARGET", OnTarget<CmdText>},
+    {L"xid", 1, L"TARGET   the X window id (decimal) of a top-level window", OnTarget<CmdXid>},
+    {L"iconic", 1, L"TARGET   IsIconic and IsWindowVisible", OnTarget<CmdIconic>},
+    {L"style", 1, L"TARGET   style, exstyle, topmost", OnTarget<CmdStyle>},
+    {L"exstyle", 1, L"TARGET   (same as style)", OnTarget<CmdStyle>},
+    {L"rect", 1, L"TARGET   window and client rectangles in screen coordinates", OnTarget<CmdRect>},
+    {L"enable", 1, L"TARGET [0|1]   EnableWindow if asked; whether it is enabled", OnTarget<CmdEnable>},
+    {L"raise", 1, L"TARGET   SetWindowPos HWND_TOP with SWP_NOMOVE | SWP_NOSIZE only", OnTarget<CmdRaise>},
     {L"foreground", 0, L"", CmdForeground},
-    {L"post", 4, L"TARGET MSG WPARAM LPARAM", CmdPost},
+    {L"post", 4, L"TARGET MSG WPARAM LPARAM", OnTarget<CmdPost>},
     {L"post-command", 2, L"TARGET ID   WM_COMMAND", CmdPostCommand},
-    {L"list-count", 1, L"TARGET   items of the (first) list view", CmdListCount},
-    {L"list-items", 1, L"TARGET   each item: index, selected, screen rects (item, label), text", CmdListItems},
-    {L"focus", 1, L"TARGET   active and focused window of the target's thread", CmdFocus},
+    {L"list-count", 1, L"TARGET   items of the (first) list view", OnTarget<CmdListCount>},
+    {L"list-items", 1, L"TARGET   each item: index, selected, screen rects (item, label), text", OnTarget<CmdListItems>},
+    {L"focus", 1, L"TARGET   active and focused window of the target's thread", OnTarget<CmdFocus>},
     {L"watch-colour", 6, L"X Y W H RRGGBB MS   pixels of that colour in a screen rect, as it changes",
      CmdWatchColour},
     {L"hold", 2, L"FILE MS   opens FILE unshared and keeps it open", CmdHold},
     {L"depth", 0, L"   GetDeviceCaps(BITSPIXEL) of the screen", CmdDepth},
-    {L"drop", 4, L"TARGET X Y FILE...   WM_DROPFILES at client point X,Y", CmdDrop},
+    {L"drop", 4, L"TARGET X Y FILE...   WM_DROPFILES at client point X,Y", OnTarget<CmdDrop>},
     {L"reg-get", 2, L"KEY NAME   type, size, hex, text", CmdRegGet},
     {L"reg-delete", 2, L"KEY NAME   deletes the value (missing is fine)", CmdRegDelete},
     {L"reg-link", 2, L"KEY TARGET|self   KEY becomes a registry link (TARGET: kernel path)",
