@@ -68,15 +68,7 @@ bool TAnimateHookWnd::SetParent(HWND parent) {
 }
 
 LRESULT CALLBACK TAnimateHookWnd::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {
-  TAnimateHookWnd* self = nullptr;
-  if (msg == WM_NCCREATE) {
-    const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
-    self = static_cast<TAnimateHookWnd*>(cs->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<TAnimateHookWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
+  TAnimateHookWnd* self = pgw::WindowObject(hwnd, msg, lp, &TAnimateHookWnd::hwnd_);
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   switch (msg) {
     case WM_CREATE: {

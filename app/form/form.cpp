@@ -110,15 +110,7 @@ Control* Form::ControlUnderPointer() const noexcept {
 }
 
 LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {
-  Form* self = nullptr;
-  if (msg == WM_NCCREATE) {
-    const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
-    self = static_cast<Form*>(cs->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
+  Form* self = pgw::WindowObject(hwnd, msg, lp, &Form::hwnd_);
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   LRESULT r = 0;
   try {

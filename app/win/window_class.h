@@ -33,4 +33,17 @@ inline bool RegisterWindowClass(const WindowClass& c) noexcept {
   return RegisterClassExW(&wc) != 0;
 }
 
+// The object a window procedure serves: CreateWindowExW's last argument,
+// taken at WM_NCCREATE (its `handle` member set to the window, the pointer
+// kept in GWLP_USERDATA) and read back for every later message; null before
+// WM_NCCREATE and once the procedure has cleared GWLP_USERDATA.
+template <class T>
+T* WindowObject(HWND hwnd, UINT msg, LPARAM lp, HWND T::*handle) noexcept {
+  if (msg != WM_NCCREATE) return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* self = static_cast<T*>(reinterpret_cast<const CREATESTRUCTW*>(lp)->lpCreateParams);
+  self->*handle = hwnd;
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  return self;
+}
+
 }  // namespace pgw
