@@ -1,6 +1,7 @@
 // Tessary: compose a new 32x32 icon from two existing ones.
 #include "form/application.h"
 #include "main_window.h"
+#include "win/messages.h"
 
 #include <commctrl.h>
 
@@ -22,7 +23,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Nothing to show the user otherwise: say why the program did not open.
     wchar_t text[96];
     wsprintfW(text, L"ウィンドウを作成できません。 (%lu)", GetLastError());
-    MessageBoxW(nullptr, text, L"Pairglyph", MB_OK | MB_ICONERROR);
+    pgw::ShowError(nullptr, text);
     return 1;
   }
   Application.SetMainForm(&Form1);

@@ -3,19 +3,24 @@
 #include <commdlg.h>
 
 #include <cwctype>
+#include <string_view>
+#include <utility>
 
 #include <vector>
 
 #include "bmp.h"
+#include "clipboard.h"
+#include "clipboard_image.h"
 #include "file_io.h"
 #include "folder_icon_setting.h"
 #include "ico_reader.h"
+#include "icon_intake.h"
 #include "icon_source.h"
-#include "icon_writer.h"
-#include "keysplit.h"
+#include "packed_bitmap.h"
 #include "result.h"
 #include "win/fonts.h"
 #include "win/icon_files.h"
+#include "win/messages.h"
 #include "win/resources.h"
 #include "win/strings.h"
 
@@ -23,12 +28,12 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TessaryMainWindow";
 constexpr wchar_t kAppTitle[] = L"Pairglyph";
+constexpr wchar_t kCannotOpen[] = L"を開けません";
+constexpr wchar_t kCannotCreate[] = L"を作成できません";
 constexpr wchar_t kDepthRefused[] = L"256色環境ではご使用いただけません。";
 constexpr wchar_t kFolderIconKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
 constexpr COLORREF kCaptionColour = RGB(128, 128, 128);
-// Where the zoom view lies inside the skin's dark square.
-constexpr int kShapeLeft = 11;
 
 std::wstring ModuleFileName() {
   std::wstring path(MAX_PATH, L'\0');
@@ -89,45 +94,65 @@ pg::Image BitmapResource(const wchar_t* name) {
   return image ? std::move(*image) : pg::Image{};
 }
 
+
+// Shift with the left button alone asks the save for 8 bits.
+bool ShiftAndLeftOnly(const pgf::ShiftState& s) noexcept {
+  return s.shift && s.left && !s.ctrl && !s.alt && !s.right && !s.middle && !s.doubleClick;
+}
+
+std::wstring Capitalised(std::string_view ascii) {
+  std::wstring text = pgw::Widen(ascii);
+  if (!text.empty()) text[0] = static_cast<wchar_t>(std::towupper(text[0]));
+  return text;
+}
+
 }  // namespace
 
 TForm1::TForm1() {
   for (Control* c : std::initializer_list<Control*>{
-           &Image4, &SpeedButton1, &omote, &omotebi, &SpeedButton2, &Label1, &SpeedButton3,
-           &bar1, &barcaption, &SpeedButton4, &Shape1, &Image1, &Image2})
+           &skin_, &rebuildButton_, &preview_, &zoomView_, &saveButton_, &titleStrip_,
+           &closeButton_, &gauge_, &gaugeCaption_, &minimizeButton_, &selectionFrame_,
+           &upperSlot_, &lowerSlot_})
     AddControl(*c);
 
-  Label1.OnMouseDown = [this](Control& s, MouseButton b, ShiftState sh, int x, int y) {
-    Label1MouseDown(s, b, sh, x, y);
+  titleStrip_.OnMouseDown = [this](Control&, MouseButton b, ShiftState, int, int) {
+    OnTitleStripMouseDown(b);
   };
-  SpeedButton1.OnClick = [this](Control& s) { SpeedButton1Click(s); };
-  SpeedButton2.OnMouseDown = [this](Control& s, MouseButton b, ShiftState sh, int x, int y) {
-    SpeedButton2MouseDown(s, b, sh, x, y);
+  rebuildButton_.OnClick = [this](Control&) { OnRebuildClick(); };
+  saveButton_.OnMouseDown = [this](Control&, MouseButton, ShiftState sh, int, int) {
+    OnSaveMouseDown(sh);
   };
-  SpeedButton2.OnClick = [this](Control& s) { SpeedButton2Click(s); };
-  SpeedButton3.OnClick = [this](Control& s) { SpeedButton3Click(s); };
-  SpeedButton4.OnClick = [this](Control& s) { SpeedButton4Click(s); };
-  omotebi.OnMouseDown = [this](Control& s, MouseButton b, ShiftState sh, int x, int y) {
-    omotebiMouseDown(s, b, sh, x, y);
+  saveButton_.OnClick = [this](Control&) { OnSaveClick(); };
+  closeButton_.OnClick = [this](Control&) { OnCloseClick(); };
+  minimizeButton_.OnClick = [this](Control&) { OnMinimizeClick(); };
+  zoomView_.OnMouseDown = [this](Control&, MouseButton b, ShiftState, int x, int y) {
+    OnZoomMouseDown(b, x, y);
   };
-  omotebi.OnMouseMove = [this](Control& s, ShiftState sh, int x, int y) {
-    omotebiMouseMove(s, sh, x, y);
-  };
-  omotebi.OnMouseUp = [this](Control& s, MouseButton b, ShiftState sh, int x, int y) {
-    omotebiMouseUp(s, b, sh, x, y);
-  };
-  omotebi.OnCaptureLost = [this](Control& s) { omotebiCaptureLost(s); };
-  stayontop1.OnClick = [this](pgf::MenuItem& s) { stayontop1Click(s); };
-  mergeicons1.OnClick = [this](pgf::MenuItem& s) { mergeicons1Click(s); };
-  copy1.OnClick = [this](pgf::MenuItem& s) { copy1Click(s); };
-  paste2.OnClick = [this](pgf::MenuItem& s) { paste1Click(s); };
-  paste1.OnClick = [this](pgf::MenuItem& s) { paste1Click(s); };
-  MakeHistoryItems();
-  PopupMenu1.Build({&mergeicons1, &copy1, &paste2, &paste1, nullptr, &stayontop1, nullptr, &undo1,
-                    &redo1});
+  zoomView_.OnMouseMove = [this](Control&, ShiftState, int x, int y) { OnZoomMouseMove(x, y); };
+  zoomView_.OnMouseUp = [this](Control&, MouseButton, ShiftState, int, int) { OnZoomMouseUp(); };
+  zoomView_.OnCaptureLost = [this](Control&) { OnZoomCaptureLost(); };
 
-  barcaption.SetCaption(kLoading);
-  barcaption.SetTextColour(kCaptionColour);
+  stayOnTopItem_.OnClick = [this](pgf::MenuItem&) { OnStayOnTopClick(); };
+  mergeItem_.OnClick = [this](pgf::MenuItem&) { OnMergeClick(); };
+  copyItem_.OnClick = [this](pgf::MenuItem&) { OnCopyClick(); };
+  pasteUpperItem_.OnClick = [this](pgf::MenuItem&) { OnPasteClick(pg::Slot::kUpper); };
+  pasteLowerItem_.OnClick = [this](pgf::MenuItem&) { OnPasteClick(pg::Slot::kLower); };
+  undoItem_.OnClick = [this](pgf::MenuItem&) { OnUndoClick(); };
+  redoItem_.OnClick = [this](pgf::MenuItem&) { OnRedoClick(); };
+  undoItem_.SetEnabled(false);
+  redoItem_.SetEnabled(false);
+  menu_.Build({&mergeItem_, &copyItem_, &pasteUpperItem_, &pasteLowerItem_, nullptr,
+               &stayOnTopItem_, nullptr, &undoItem_, &redoItem_});
+
+  picker_.OnPicked = [this](pg::Slot slot, pg::SlotContent content) {
+    TakePickedIcon(slot, std::move(content));
+  };
+  picker_.OnFillProgress = [this](int percent) { gauge_.SetProgress(percent); };
+  picker_.OnFillEnd = [this] { HideProgress(); };
+  picker_.OnHidden = [this] { OnPickerHidden(); };
+
+  gaugeCaption_.SetCaption(kLoading);
+  gaugeCaption_.SetTextColour(kCaptionColour);
 }
 
 bool TForm1::CreateWindowHandle(HWND owner) {
@@ -139,7 +164,7 @@ bool TForm1::CreateWindowHandle(HWND owner) {
   if (!CreateHandle(kClassName, kAppTitle, bigIcon_.get(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
                     0, 0, 0, kSkinWidth, kSkinHeight, owner))
     return false;
-  AnimateWindow1.SetParentComponent(Handle());
+  minimizer_.SetParentComponent(Handle());
   if (smallIcon_)
     SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
   return true;
@@ -148,68 +173,66 @@ bool TForm1::CreateWindowHandle(HWND owner) {
 void TForm1::LoadArtwork() {
   pg::Image skin = BitmapResource(L"SKIN");
   if (skin.Empty()) skin = pg::Image(kSkinWidth, kSkinHeight, layout::SkinCream);
-  Image4.SetBounds(0, 0, skin.Width(), skin.Height());
-  Image4.SetBitmap(skin);
+  skin_.SetBounds(0, 0, skin.Width(), skin.Height());
+  skin_.SetBitmap(skin);
   const pg::Image glyph = BitmapResource(L"SAVEGLYPH");
-  if (!glyph.Empty()) SpeedButton2.SetGlyph(glyph);
-  const pg::Icon upper = IconResource(L"UPPERICON");
-  layers_.SetIcon(pg::Slot::kUpper, upper);
-  Image1.SetIcon(upper);
-  lowerDefault_ = IconResource(L"LOWERICON");
-  layers_.SetIcon(pg::Slot::kLower, lowerDefault_);
-  Image2.SetIcon(lowerDefault_);
+  if (!glyph.Empty()) saveButton_.SetGlyph(glyph);
+  session_.SetStartContent(pg::Slot::kUpper, pg::ContentOfIcon(IconResource(L"UPPERICON")));
+  session_.SetStartContent(pg::Slot::kLower, pg::ContentOfIcon(IconResource(L"LOWERICON")));
 }
 
 void TForm1::MakeCaptionFont() {
   captionFont_ = pgw::MakeUiFont(12);
-  barcaption.SetFont(captionFont_.get());
+  gaugeCaption_.SetFont(captionFont_.get());
+}
+
+void TForm1::LoadCursors() {
+  const HINSTANCE self = GetModuleHandleW(nullptr);
+  const auto load = [self](const wchar_t* name) {
+    HCURSOR c = LoadCursorW(self, name);
+    return c ? c : LoadCursorW(nullptr, IDC_HAND);
+  };
+  openHand_ = load(L"CURSOR2");
+  closedHand_ = load(L"CURSOR1");
+  pointingHand_ = load(L"CURSOR3");
+  upperSlot_.SetCursor(pointingHand_);
+  lowerSlot_.SetCursor(pointingHand_);
+  zoomView_.SetCursor(openHand_);
 }
 
 bool TForm1::FormCreate() {
-  // 1. Too few colours for the composite to mean anything.
+  // Too few colours for the composite to mean anything.
   {
     pgw::WindowDc dc(Handle());
     if (GetDeviceCaps(dc.get(), BITSPIXEL) <= 15) {
-      MessageBoxW(nullptr, kDepthRefused, kAppTitle, MB_OK);
+      pgw::ShowNotice(nullptr, kDepthRefused);
       return false;
     }
   }
   LoadArtwork();
   MakeCaptionFont();
-  // 2. The upper slot is selected at start.
-  Shape1.SetBounds(kShapeLeft, Image1.Top() - 1, Shape1.Width(), Shape1.Height());
-  // 3. The window takes the skin's size, centred on the screen.
-  const int w = Image4.Width(), h = Image4.Height();
+  // The upper slot is selected at start.
+  const pg::Place frame = pg::Session::SelectionFrame(session_.Selected());
+  selectionFrame_.SetBounds(frame.left, frame.top, frame.width, frame.height);
+  // The window takes the skin's size, centred on the screen.
+  const int w = skin_.Width(), h = skin_.Height();
   const int x = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - w) / 2);
   const int y = std::max(0, (GetSystemMetrics(SM_CYSCREEN) - h) / 2);
   SetWindowPos(Handle(), nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
-  // 5, 6. Layer state with all offsets at 0.
-  layers_.SetOffset(pg::Slot::kUpper, {});
-  layers_.SetOffset(pg::Slot::kLower, {});
-  // 7. The save dialog starts in the program's folder.
-  initialDir_ = pgw::ToWide(pg::FolderOfPath(pgw::ToU16(ModuleFileName())));
-  // 8, 9. The lower icon from the shell's folder-icon setting.
+  // The save dialog starts in the program's folder.
+  session_.SetDialogFolder(pg::FolderOfPath(pgw::ToU16(ModuleFileName())));
   ChooseLowerIcon();
-  // 10. The first composite.
-  SpeedButton1.Click();
-  // 11, 12. Cursors.
-  const HINSTANCE self = GetModuleHandleW(nullptr);
-  const wchar_t* names[3] = {L"CURSOR2", L"CURSOR1", L"CURSOR3"};
-  for (int i = 0; i < 3; ++i) {
-    cursors_[i] = LoadCursorW(self, names[i]);
-    if (!cursors_[i]) cursors_[i] = LoadCursorW(nullptr, IDC_HAND);
-  }
-  Image1.SetCursor(cursors_[2]);
-  Image2.SetCursor(cursors_[2]);
-  omotebi.SetCursor(cursors_[0]);
-  // 4. Files dropped from the shell arrive as WM_DROPFILES.
-  Dd.SetOwner(Handle());
-  Dd.AcceptFiles();
+  // The first composite.
+  rebuildButton_.Click();
+  LoadCursors();
+  // Files dropped from the shell arrive as WM_DROPFILES.
+  drops_.SetOwner(Handle());
+  drops_.AcceptFiles();
   // The picker, hidden until a file is offered in it. Owned by the
   // application window, as this window is, so a minimize hides both; not
   // by this window, since under Wine the owner of a topmost window cannot
   // itself be made topmost, which would break "stay on top".
-  Form2.CreateWindowHandle(GetWindow(Handle(), GW_OWNER));
+  picker_.CreateWindowHandle(GetWindow(Handle(), GW_OWNER));
   return true;
 }
 
@@ -223,34 +246,48 @@ void TForm1::ChooseLowerIcon() {
   const pg::FolderIconChoice choice = pg::ChooseFolderIcon(pgw::ToU16(setting));
   switch (choice.kind) {
     case pg::FolderIconChoice::Kind::kUseFile:
-      SetSlotIcon(pg::Slot::kLower, IconFromFile(pgw::ToWide(choice.file), choice.index));
+      session_.SetStartContent(pg::Slot::kLower,
+                               IconFromFile(pgw::ToWide(choice.file), choice.index));
       break;
     case pg::FolderIconChoice::Kind::kEmptySlot:
-      SetSlotIcon(pg::Slot::kLower, pg::SlotContent{});
+      session_.SetStartContent(pg::Slot::kLower, pg::SlotContent{});
       break;
     case pg::FolderIconChoice::Kind::kUseShellDefault:
-      SetSlotIcon(pg::Slot::kLower,
-                  IconFromFile(pgw::SystemFolder() + L"\\shell32.dll", pg::kShellFolderIconIndex));
+      session_.SetStartContent(
+          pg::Slot::kLower,
+          IconFromFile(pgw::SystemFolder() + L"\\shell32.dll", pg::kShellFolderIconIndex));
       break;
     case pg::FolderIconChoice::Kind::kKeepDefault:
       break;
   }
 }
 
-void TForm1::SetSlotIcon(pg::Slot slot, pg::SlotContent content) {
-  (slot == pg::Slot::kUpper ? Image1 : Image2).SetIcon(content.icon);
-  layers_.SetContent(slot, std::move(content));
+void TForm1::Paint(const pg::Changes& changed) {
+  if (changed.slots) {
+    upperSlot_.SetIcon(session_.IconOf(pg::Slot::kUpper));
+    lowerSlot_.SetIcon(session_.IconOf(pg::Slot::kLower));
+  }
+  if (changed.composite) {
+    preview_.SetBitmap(session_.Composite());
+    zoomView_.SetBitmap(session_.Zoomed());
+  }
+  if (changed.selection) {
+    const pg::Place frame = pg::Session::SelectionFrame(session_.Selected());
+    selectionFrame_.SetBounds(frame.left, frame.top, frame.width, frame.height);
+  }
+  if (changed.history) {
+    undoItem_.SetEnabled(session_.CanUndo());
+    redoItem_.SetEnabled(session_.CanRedo());
+  }
+  if (changed.Any()) Update();
 }
-
-// Nothing to tidy: bitmaps are converted in memory, so this program leaves
-// no temporary files behind, and a "~temp.bmp" in the current folder is the
-// user's own file, which closing must not delete.
-void TForm1::FormClose() {}
 
 LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CLOSE:
-      FormClose();
+      // Nothing to tidy: bitmaps are converted in memory, so this program
+      // leaves no temporary files behind, and a "~temp.bmp" in the current
+      // folder is the user's own file, which closing must not delete.
       DestroyWindow(Handle());
       return 0;
     case WM_DESTROY:
@@ -259,17 +296,17 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CONTEXTMENU: {
       POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
       if (pt.x == -1 && pt.y == -1) GetCursorPos(&pt);  // from the keyboard
-      PopupMenu1.Popup(Handle(), pt);
+      menu_.Popup(Handle(), pt);
       return 0;
     }
     case WM_COMMAND:
-      if (lp == 0 && PopupMenu1.Dispatch(LOWORD(wp))) return 0;
+      if (lp == 0 && menu_.Dispatch(LOWORD(wp))) return 0;
       break;
     case WM_DROPFILES:
-      WMDropFiles(msg, wp, lp);
+      OnDropFiles(msg, wp, lp);
       return 0;
     case WM_KEYDOWN:
-      if (HistoryKeyDown(wp)) return 0;
+      if (OnKeyDown(wp)) return 0;
       break;
     default:
       break;
@@ -279,17 +316,17 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 // The title strip: the left button hands the window to the system's move
 // loop, as if a caption bar had been grabbed.
-void TForm1::Label1MouseDown(Control&, MouseButton button, ShiftState, int, int) {
+void TForm1::OnTitleStripMouseDown(MouseButton button) {
   if (button != MouseButton::kLeft) return;
   ReleaseCapture();
   SendMessageW(Handle(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
 }
 
-void TForm1::SpeedButton3Click(Control&) { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
+void TForm1::OnCloseClick() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
 
-void TForm1::SpeedButton4Click(Control&) { AnimateWindow1.Minimize(); }
+void TForm1::OnMinimizeClick() { minimizer_.Minimize(); }
 
-void TForm1::stayontop1Click(pgf::MenuItem& sender) {
+void TForm1::OnStayOnTopClick() {
   stayOnTop_ = !stayOnTop_;
   // Wine keeps an owned window above its owner by putting it right after
   // the window above the owner; with the application window right below,
@@ -300,11 +337,11 @@ void TForm1::stayontop1Click(pgf::MenuItem& sender) {
   SetWindowPos(Handle(), stayOnTop_ ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   if (owner) SetWindowLongPtrW(Handle(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
-  sender.SetChecked(stayOnTop_);
+  stayOnTopItem_.SetChecked(stayOnTop_);
   // The window is not made anew here, so its registration still holds;
   // renewing it costs nothing and keeps drops arriving whatever the switch
   // does on a given system.
-  Dd.AcceptFiles();
+  drops_.AcceptFiles();
 }
 
 bool TForm1::TranslateShortcut(MSG& msg) const noexcept {
@@ -314,87 +351,74 @@ bool TForm1::TranslateShortcut(MSG& msg) const noexcept {
 
 // The layer rebuild: clean masks from both slot icons, then the composite
 // with the stored offsets.
-void TForm1::SpeedButton1Click(Control&) {
-  layers_.Rebuild();
-  omote.SetBitmap(layers_.Composite());
-  omotebi.SetBitmap(layers_.Zoomed());
-  Update();
-}
+void TForm1::OnRebuildClick() { Paint(session_.Rebuild()); }
 
-void TForm1::ComposeLayers(pg::Offset upper, pg::Offset lower) {
-  layers_.ComposeLayers(upper, lower);
-  omote.SetBitmap(layers_.Composite());
-  omotebi.SetBitmap(layers_.Zoomed());
-  Update();
-}
-
-void TForm1::omotebiMouseDown(Control&, MouseButton button, ShiftState shift, int x, int y) {
-  if (button != MouseButton::kLeft) return;
-  dragBefore_ = CurrentLayers();
-  Tag = 1;
-  DragStartX = x;
-  DragStartY = y;
-  const pg::Slot picked = pg::PickLayer(layers_.IconOf(pg::Slot::kUpper).mask,
-                                        layers_.OffsetOf(pg::Slot::kUpper), x, y);
-  Shape1.SetTop((picked == pg::Slot::kUpper ? Image1 : Image2).Top() - 1);
-  ReleaseCaptureKeepingControl();
-  omotebi.SetCursor(cursors_[1]);
+void TForm1::ShowZoomCursor() {
+  zoomView_.SetCursor(session_.Dragging() ? closedHand_ : openHand_);
   POINT pt;
   GetCursorPos(&pt);
   SetCursorPos(pt.x, pt.y);
-  // The platform need not send a move for a pointer put back where it was;
-  // the move step runs here once so the drag starts from the picked slot's
-  // own offsets and a release without any move commits them unchanged.
-  omotebiMouseMove(omotebi, shift, x, y);
+}
+
+void TForm1::OnZoomMouseDown(MouseButton button, int x, int y) {
+  if (button != MouseButton::kLeft) return;
+  const pg::Changes changed = session_.Press(x, y);
+  ReleaseCaptureKeepingControl();
+  ShowZoomCursor();
+  Paint(changed);
   SetCapture(Handle());
 }
 
-void TForm1::omotebiMouseMove(Control&, ShiftState, int x, int y) {
-  if (Tag != 1) return;
-  if (UpperSelected()) {
-    DragOffset = pg::DragOffset(layers_.OffsetOf(pg::Slot::kUpper), DragStartX, DragStartY, x, y);
-    ComposeLayers(DragOffset, layers_.OffsetOf(pg::Slot::kLower));
-  } else {
-    DragOffset = pg::DragOffset(layers_.OffsetOf(pg::Slot::kLower), DragStartX, DragStartY, x, y);
-    ComposeLayers(layers_.OffsetOf(pg::Slot::kUpper), DragOffset);
-  }
-}
+void TForm1::OnZoomMouseMove(int x, int y) { Paint(session_.Move(x, y)); }
 
-void TForm1::CommitDrag() {
-  if (Tag == 1) {
-    layers_.SetOffset(UpperSelected() ? pg::Slot::kUpper : pg::Slot::kLower, DragOffset);
-    RecordChange(dragBefore_);
-  }
-  Tag = 0;
-}
-
-void TForm1::omotebiMouseUp(Control&, MouseButton, ShiftState, int, int) {
-  CommitDrag();
+void TForm1::OnZoomMouseUp() {
+  const pg::Changes changed = session_.Release();
   ReleaseCapture();
-  omotebi.SetCursor(cursors_[0]);
-  POINT pt;
-  GetCursorPos(&pt);
-  SetCursorPos(pt.x, pt.y);
+  Paint(changed);
+  ShowZoomCursor();
 }
 
 // Another window took the pointer in mid-drag (a system dialog, a window
 // switch): the drag ends as if released, so it never hangs on.
-void TForm1::omotebiCaptureLost(Control&) {
-  CommitDrag();
-  omotebi.SetCursor(cursors_[0]);
+void TForm1::OnZoomCaptureLost() {
+  Paint(session_.CaptureLost());
+  zoomView_.SetCursor(openHand_);
 }
 
-void TForm1::SplitKeyColour() { split_ = pg::SplitKeyColour(layers_.Composite()); }
+void TForm1::OnUndoClick() { Paint(session_.Undo()); }
 
-// Shift with the left button alone asks for 8 bits; anything else for 24.
-void TForm1::SpeedButton2MouseDown(Control&, MouseButton, ShiftState shift, int, int) {
-  const bool shiftAndLeftOnly = shift.shift && shift.left && !shift.ctrl && !shift.alt &&
-                                !shift.right && !shift.middle && !shift.doubleClick;
-  SaveDepth = shiftAndLeftOnly ? 8 : 24;
+void TForm1::OnRedoClick() { Paint(session_.Redo()); }
+
+// Keys the menu's accelerators leave: Ctrl+Shift+Z, and the arrows with or
+// without Shift. They reach this window only while it has the keyboard, that
+// is while it is the active window.
+bool TForm1::OnKeyDown(WPARAM key) {
+  const bool shift = GetKeyState(VK_SHIFT) < 0;
+  const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+  const bool alt = GetKeyState(VK_MENU) < 0;
+  if (key == 'Z' && ctrl && shift && !alt) {
+    OnRedoClick();
+    return true;
+  }
+  pg::Arrow arrow;
+  switch (key) {
+    case VK_LEFT: arrow = pg::Arrow::kLeft; break;
+    case VK_UP: arrow = pg::Arrow::kUp; break;
+    case VK_RIGHT: arrow = pg::Arrow::kRight; break;
+    case VK_DOWN: arrow = pg::Arrow::kDown; break;
+    default: return false;
+  }
+  if (ctrl || alt) return false;
+  Paint(session_.Nudge(arrow, shift, static_cast<std::int64_t>(GetTickCount64())));
+  return true;
 }
 
-void TForm1::SpeedButton2Click(Control&) {
-  SplitKeyColour();
+void TForm1::OnSaveMouseDown(ShiftState shift) {
+  session_.SaveButtonPressed(ShiftAndLeftOnly(shift));
+}
+
+void TForm1::OnSaveClick() {
+  session_.BeginSave();
   static constexpr wchar_t kFilter[] =
       L"8bit icon file (256color)\0*.ico\0"
       L"24bit icon file (true color)\0*.ico\0"
@@ -403,72 +427,29 @@ void TForm1::SpeedButton2Click(Control&) {
       // from the sources' own images, with alpha.
       L"multi-size icon (16-256, 32-bit)\0*.ico\0";
   std::vector<wchar_t> file(32768, L'\0');
+  const std::wstring folder = pgw::ToWide(session_.DialogFolder());
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = Handle();
   ofn.lpstrFilter = kFilter;
-  ofn.nFilterIndex = filterIndex_;
+  ofn.nFilterIndex = static_cast<DWORD>(session_.DialogType());
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.lpstrInitialDir = initialDir_.empty() ? nullptr : initialDir_.c_str();
+  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
   ofn.lpstrDefExt = L"ico";
   ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_NOCHANGEDIR;
   if (!GetSaveFileNameW(&ofn)) return;
-  filterIndex_ = ofn.nFilterIndex;
-  if (ofn.nFilterIndex == 1) SaveDepth = 8;
-  if (ofn.nFilterIndex == 2) SaveDepth = 24;
+  const auto type = ofn.nFilterIndex >= 1 && ofn.nFilterIndex <= 4
+                        ? static_cast<pg::SaveType>(ofn.nFilterIndex)
+                        : pg::SaveType::kAllTypes;
   const std::wstring name(file.data());
-  const bool written = ofn.nFilterIndex == kMultiSizeType ? WriteMultiSizeIconFile(name)
-                                                          : WriteIconFile(split_, name);
-  if (written) initialDir_ = pgw::ToWide(pg::FolderOfPath(pgw::ToU16(name)));
-}
-
-// A file that cannot be read or written, in the words of the program's
-// other file errors: the file's name, what failed, and why.
-void TForm1::ShowFileError(const std::wstring& fileName, const wchar_t* failed, pg::Error e) {
-  ShowFileError(fileName, failed, pgw::Widen(pg::ErrorText(e)));
-}
-
-void TForm1::ShowFileError(const std::wstring& fileName, const wchar_t* failed,
-                           std::wstring reason) {
-  if (!reason.empty()) reason[0] = static_cast<wchar_t>(towupper(reason[0]));
-  ShowError(L"ﾌｧｲﾙ " + fileName + L" " + failed + L"\n\n" + reason + L".");
-}
-
-void TForm1::ShowError(const std::wstring& text) {
-  MessageBoxW(Handle(), text.c_str(), kAppTitle, MB_OK | MB_ICONERROR);
-}
-
-void TForm1::ShowProgress(const wchar_t* caption) {
-  bar1.SetProgress(0);
-  bar1.SetVisible(true);
-  barcaption.SetCaption(caption);
-  barcaption.SetVisible(true);
-  Update();
-}
-
-void TForm1::HideProgress() {
-  bar1.SetVisible(false);
-  barcaption.SetVisible(false);
-  barcaption.SetCaption(kLoading);
-  Update();
-}
-
-bool TForm1::WriteIconFile(const pg::Icon& icon, const std::wstring& fileName) {
   ShowProgress(kSaving);
-  const pg::IconFileBytes file = pg::WriteIconFile(icon, SaveDepth, palette_, [this](int percent) {
-    bar1.SetProgress(percent);
-    Update();
-  });
-  return SaveBytes(fileName, file.bytes);
+  const std::vector<std::uint8_t> bytes =
+      session_.SaveBytes(type, [this](int percent) { SetProgress(percent); });
+  if (WriteOver(name, bytes)) session_.Saved(pgw::ToU16(name));
 }
 
-bool TForm1::WriteMultiSizeIconFile(const std::wstring& fileName) {
-  ShowProgress(kSaving);
-  return SaveBytes(fileName, pg::WriteModelMultiSizeIcon(layers_));
-}
-
-bool TForm1::SaveBytes(const std::wstring& fileName, const std::vector<std::uint8_t>& bytes) {
+bool TForm1::WriteOver(const std::wstring& fileName, const std::vector<std::uint8_t>& bytes) {
   // Written beside the target first: a failed write leaves an existing file
   // as it was.
   const pg::OutputFile out{std::filesystem::path(fileName), bytes};
@@ -477,7 +458,158 @@ bool TForm1::SaveBytes(const std::wstring& fileName, const std::vector<std::uint
   if (w.ok()) return true;
   // The core's sentence and the system's own reason, in UTF-8.
   const std::string text8 = w.Text();
-  ShowFileError(fileName, L"を作成できません",
+  ShowFileError(fileName, kCannotCreate,
                 std::filesystem::path(std::u8string(text8.begin(), text8.end())).wstring());
   return false;
+}
+
+void TForm1::ShowFileError(const std::wstring& fileName, const wchar_t* failed,
+                           std::wstring reason) {
+  pgw::ShowError(Handle(), pgw::FileErrorText(fileName, failed, std::move(reason)));
+}
+
+void TForm1::ShowProgress(const wchar_t* caption) {
+  gauge_.SetProgress(0);
+  gauge_.SetVisible(true);
+  gaugeCaption_.SetCaption(caption);
+  gaugeCaption_.SetVisible(true);
+  Update();
+}
+
+void TForm1::SetProgress(int percent) {
+  gauge_.SetProgress(percent);
+  Update();
+}
+
+void TForm1::HideProgress() {
+  gauge_.SetVisible(false);
+  gaugeCaption_.SetVisible(false);
+  gaugeCaption_.SetCaption(kLoading);
+  Update();
+}
+
+// The composite exactly as the preview shows it, the key colour included.
+// Slots and offsets stay as they are. A clipboard that stays busy is told,
+// so a copy that did not happen is never taken for one that did.
+void TForm1::OnCopyClick() {
+  const pgw::ClipboardError error = pgw::PutClipboardPicture(Handle(), session_.Composite());
+  if (error != pgw::ClipboardError::kNone)
+    pgw::ShowError(Handle(), pgw::ClipboardErrorText(error));
+}
+
+// The picture is read and turned into an icon before the slot gives
+// anything up, so a clipboard without a readable picture changes nothing.
+void TForm1::OnPasteClick(pg::Slot slot) {
+  pgw::ClipboardPicture got = pgw::ReadClipboardPicture(Handle());
+  if (!got) {
+    pgw::ShowError(Handle(), pgw::ClipboardErrorText(got.error, got.detail));
+    return;
+  }
+  Paint(session_.PutIcon(slot, pg::SlotContent{pg::PastedIcon(got.picture),
+                                               pg::PastedSlotSource(got.picture)}));
+}
+
+// The composite becomes the lower icon, as a saved 24-bit icon file dropped
+// on the lower slot would, and the upper slot is freed. The preview keeps
+// every pixel. All of it happens in memory.
+void TForm1::OnMergeClick() {
+  ShowProgress(kSaving);
+  const pg::Result<pg::Changes> merged =
+      session_.Merge([this](int percent) { SetProgress(percent); });
+  HideProgress();
+  if (!merged) {
+    pgw::ShowError(Handle(), L"The icons cannot be merged.\n\n" +
+                                 Capitalised(pg::ErrorText(merged.error())) + L".");
+    return;
+  }
+  Paint(*merged);
+}
+
+// A drop: the session says which slot box it landed on and how its file is
+// read. An icon file goes straight into the slot; a packed bitmap is
+// converted in memory and, like every other file that holds icons, offered
+// in the picker. Each file is read and parsed once.
+void TForm1::OnDropFiles(UINT msg, WPARAM wp, LPARAM lp) {
+  drops_.ReadDrop(msg, wp, lp);
+  // While the picker fills its list the drop is left alone: a second fill
+  // must neither restart nor interleave with the one under way.
+  if (picker_.Filling()) return;
+  const std::wstring fileName = drops_.FileName;
+  const pg::DropPlan plan =
+      pg::Session::PlanDrop(pgw::ToU16(fileName), {drops_.DropPoint.x, drops_.DropPoint.y});
+  if (plan.slot) {
+    switch (plan.route) {
+      case pg::DropRoute::kIconFile:
+        if (!LoadIconFile(*plan.slot, fileName)) return;
+        break;
+      case pg::DropRoute::kPackedBitmap: {
+        // Converted in memory: no temporary bitmap in the current folder,
+        // where it could overwrite a file of the user's.
+        auto bytes = pg::MappedFile::Open(std::filesystem::path(fileName));
+        auto bitmap = bytes ? pg::ConvertPackedBitmap(bytes->Data())
+                            : pg::Result<std::vector<std::uint8_t>>(bytes.error());
+        auto source = bitmap ? pg::OpenIconSource(*bitmap)
+                             : pg::Result<std::unique_ptr<pg::IconSource>>(bitmap.error());
+        if (!source) {
+          ShowFileError(fileName, kCannotOpen, pgw::Widen(pg::ErrorText(source.error())));
+          return;
+        }
+        OfferInPicker(*plan.slot, fileName, std::move(*source));
+        break;
+      }
+      case pg::DropRoute::kOther:
+        OpenIconPicker(*plan.slot, fileName);
+        break;
+    }
+  }
+  // The next save starts where the dropped file lies.
+  session_.FollowDroppedFile(pgw::ToU16(fileName));
+}
+
+// An icon file is read and decoded whole before the slot gives anything
+// up, so a damaged file leaves the slot, its offsets and the composite as
+// they were.
+bool TForm1::LoadIconFile(pg::Slot slot, const std::wstring& fileName) {
+  auto bytes = pg::MappedFile::Open(std::filesystem::path(fileName));
+  auto icon = bytes ? pg::ReadIcoFile(bytes->Data()) : pg::Result<pg::Icon>(bytes.error());
+  if (!icon) {
+    ShowFileError(fileName, kCannotOpen, pgw::Widen(pg::ErrorText(icon.error())));
+    return false;
+  }
+  // Every image of the file serves the sizes other than 32x32.
+  auto images = pg::ReadIcoSlotSource(bytes->Data(), false);
+  Paint(session_.PutIcon(slot, images ? pg::SlotContent{std::move(*icon), std::move(*images)}
+                                      : pg::ContentOfIcon(std::move(*icon))));
+  return true;
+}
+
+// A file that is no icon source, or holds no icons, is passed over without
+// a word, as the shell passes over it.
+void TForm1::OpenIconPicker(pg::Slot slot, const std::wstring& fileName) {
+  auto source = pgw::OpenIconFile(fileName);
+  if (source) OfferInPicker(slot, fileName, std::move(*source));
+}
+
+void TForm1::OfferInPicker(pg::Slot slot, const std::wstring& shownName,
+                           std::unique_ptr<pg::IconSource> source) {
+  if (source->Count() < 1) return;
+  // A picker still open for an earlier file closes and opens afresh.
+  picker_.Hide();
+  gauge_.SetVisible(true);
+  gaugeCaption_.SetCaption(kLoading);
+  gaugeCaption_.SetVisible(true);
+  Update();
+  picker_.ShowFor(slot, shownName, std::move(source));
+}
+
+void TForm1::TakePickedIcon(pg::Slot slot, pg::SlotContent content) {
+  Paint(session_.PutIcon(slot, std::move(content)));
+}
+
+// Back to the top of the topmost windows, which the picker's own place
+// there may have disturbed, with the drop registration renewed.
+void TForm1::OnPickerHidden() {
+  if (!stayOnTop_) return;
+  SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  drops_.AcceptFiles();
 }

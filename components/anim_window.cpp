@@ -8,6 +8,7 @@
 
 #include "form/application.h"
 #include "form/form.h"
+#include "win/messages.h"
 #include "win/window_class.h"
 
 const char* const TAnimateWindow::kOnePerForm =
@@ -29,12 +30,7 @@ bool IsAnimated(const pgf::Form* form) {
 
 // An event handler failed inside a window procedure: say so, as the form
 // framework does, and let the message go on.
-void ShowHandlerError(const char* what) noexcept {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, what, -1, nullptr, 0);
-  std::wstring text(n > 0 ? static_cast<size_t>(n) : 1, L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, what, -1, text.data(), n);
-  MessageBoxW(nullptr, text.c_str(), nullptr, MB_OK | MB_ICONERROR);
-}
+void ShowHandlerError(const char* what) noexcept { pgw::ShowErrorUtf8(nullptr, what); }
 
 // A hook's handler, its exceptions shown instead of unwinding into the
 // system; after one the message gets its default handling.

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "session/layout.h"
 #include "win/handles.h"
 
 namespace pgf {
@@ -14,9 +15,7 @@ class Form;
 enum class MouseButton { kLeft, kRight, kMiddle };
 
 // A control's place in its form's client area.
-struct Place {
-  int left, top, width, height;
-};
+using Place = pg::Place;
 
 // The keys and buttons held with a mouse event.
 struct ShiftState {

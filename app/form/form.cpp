@@ -8,6 +8,7 @@
 #include "form/application.h"
 #include "form/child_window.h"
 #include "win/dib.h"
+#include "win/messages.h"
 #include "win/window_class.h"
 
 namespace pgf {
@@ -135,11 +136,7 @@ void Form::ShowException(const char* what) noexcept {
   if (showing) return;
   showing = true;
   ::ReleaseCapture();
-  // Error texts are UTF-8 (the components' own are Japanese).
-  const int n = MultiByteToWideChar(CP_UTF8, 0, what, -1, nullptr, 0);
-  std::wstring text(n > 0 ? static_cast<std::size_t>(n) : 1, L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, what, -1, text.data(), n);
-  MessageBoxW(hwnd_, text.c_str(), nullptr, MB_OK | MB_ICONERROR);
+  pgw::ShowErrorUtf8(hwnd_, what);
   showing = false;
 }
 

@@ -4,61 +4,61 @@
 
 #include "icon_intake.h"
 #include "win/fonts.h"
+#include "win/messages.h"
 #include "win/strings.h"
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"TessaryIconPicker";
-constexpr int kClientWidth = 268;
-constexpr int kClientHeight = 194;
-constexpr pgf::Place kListPlace{8, 8, 249, 161};
 constexpr int kListId = 100;
 
 }  // namespace
 
-TForm2::TForm2(PickerHost& host) : host_(host) {
-  for (Control* c : {static_cast<Control*>(&SpeedButton2), static_cast<Control*>(&SpeedButton3),
-                     static_cast<Control*>(&SpeedButton1)})
+TForm2::TForm2() {
+  for (Control* c : std::initializer_list<Control*>{&cancelButton_, &smallIconButton_,
+                                                    &selectButton_})
     AddControl(*c);
-  SpeedButton2.SetCaption(L"cancel");
-  SpeedButton3.SetCaption(L"as small icon");
-  SpeedButton1.SetCaption(L"select");
-  SpeedButton1.OnClick = [this](Control& s) { SpeedButton1Click(s); };
-  SpeedButton2.OnClick = [this](Control& s) { SpeedButton2Click(s); };
-  SpeedButton3.OnClick = [this](Control& s) { SpeedButton3Click(s); };
-  ListView1.OnDblClick = [this](pgf::ListView& s) { ListView1DblClick(s); };
+  cancelButton_.SetCaption(L"cancel");
+  smallIconButton_.SetCaption(L"as small icon");
+  selectButton_.SetCaption(L"select");
+  selectButton_.OnClick = [this](Control&) { OnSelectClick(); };
+  cancelButton_.OnClick = [this](Control&) { OnCancelClick(); };
+  smallIconButton_.OnClick = [this](Control&) { OnSmallIconClick(); };
+  iconList_.OnDblClick = [this](pgf::ListView&) { OnSelectClick(); };
   // As in any dialog: Enter chooses, Esc cancels.
-  ListView1.OnReturn = [this](pgf::ListView&) { SpeedButton1Click(SpeedButton1); };
-  ListView1.OnEscape = [this](pgf::ListView&) { SpeedButton2Click(SpeedButton2); };
+  iconList_.OnReturn = [this](pgf::ListView&) { OnSelectClick(); };
+  iconList_.OnEscape = [this](pgf::ListView&) { OnCancelClick(); };
 }
 
 bool TForm2::CreateWindowHandle(HWND owner) {
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   const DWORD exStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
-  RECT r{0, 0, kClientWidth, kClientHeight};
+  RECT r{0, 0, picker_layout::kClientWidth, picker_layout::kClientHeight};
   AdjustWindowRectEx(&r, style, FALSE, exStyle);
   if (!CreateHandle(kClassName, L"Form2", nullptr, style, exStyle, 0, 0, r.right - r.left,
                     r.bottom - r.top, owner))
     return false;
   font_ = pgw::MakeUiFont(12);
-  for (pgf::SpeedButton* b : {&SpeedButton1, &SpeedButton2, &SpeedButton3})
+  for (pgf::SpeedButton* b : {&selectButton_, &cancelButton_, &smallIconButton_})
     b->SetFont(font_.get());
-  if (!ListView1.Create(*this, kListPlace, kListId) || !ImageList1.Create(pg::kCellSize))
+  if (!iconList_.Create(*this, picker_layout::ListView1, kListId) ||
+      !iconImages_.Create(pg::kCellSize))
     return false;
-  SendMessageW(ListView1.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-  ListView1.SetLargeImages(ImageList1);
-  SetFocusChild(&ListView1);
+  SendMessageW(iconList_.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  iconList_.SetLargeImages(iconImages_);
+  SetFocusChild(&iconList_);
   return true;
 }
 
 bool TForm2::Visible() const noexcept { return Handle() && IsWindowVisible(Handle()); }
 
-void TForm2::ShowFor(int slot, std::wstring sourceFile, std::unique_ptr<pg::IconSource> source) {
+void TForm2::ShowFor(pg::Slot slot, std::wstring sourceFile,
+                     std::unique_ptr<pg::IconSource> source) {
   if (!Handle() || filling_) return;
-  TargetSlot = slot;
-  SourceFile = std::move(sourceFile);
+  targetSlot_ = slot;
+  sourceFile_ = std::move(sourceFile);
   source_ = std::move(source);
-  FormShow();
+  Fill();
   if (!Handle()) return;  // the program was closed while the list filled
   if (!placed_) {
     // Centred the first time; afterwards it reopens where the user left it.
@@ -72,7 +72,7 @@ void TForm2::ShowFor(int slot, std::wstring sourceFile, std::unique_ptr<pg::Icon
   }
   ShowWindow(Handle(), SW_SHOW);
   SetForegroundWindow(Handle());
-  SetFocus(ListView1.Handle());
+  SetFocus(iconList_.Handle());
 }
 
 void TForm2::Hide() {
@@ -82,61 +82,56 @@ void TForm2::Hide() {
   if (!filling_) source_.reset();
   if (!Visible()) return;
   ShowWindow(Handle(), SW_HIDE);
-  FormHide();
+  if (OnHidden) OnHidden();
 }
 
 // Fills the list before the window comes on screen. The main window's
 // gauge follows, and pending messages are handled after every icon so the
 // main window keeps painting; the fill ends early only if the program is
 // being closed meanwhile.
-void TForm2::FormShow() {
+void TForm2::Fill() {
   filling_ = true;
-  ListView1.Clear();
-  ImageList1.Clear();
+  iconList_.Clear();
+  iconImages_.Clear();
   const int count = source_ ? source_->Count() : 0;
   for (int i = 0; i < count; ++i) {
     // An icon that cannot be decoded keeps its place, with an empty image,
     // so every caption still names the icon of that index.
     auto icon = source_->Extract(i, pg::kCellSize);
-    const int image = icon ? ImageList1.Add(*icon) : -1;
-    ListView1.AddItem(std::to_wstring(i), image);
-    host_.ShowFillProgress(pg::FillProgress(i, count));
+    const int image = icon ? iconImages_.Add(*icon) : -1;
+    iconList_.AddItem(std::to_wstring(i), image);
+    if (OnFillProgress) OnFillProgress(pg::FillProgress(i, count));
     if (!pgf::ProcessMessages() || !Handle()) break;
   }
-  if (Handle()) SetWindowTextW(Handle(), SourceFile.c_str());
-  host_.EndFillProgress();
+  if (Handle()) SetWindowTextW(Handle(), sourceFile_.c_str());
+  if (OnFillEnd) OnFillEnd();
   filling_ = false;
 }
 
-void TForm2::FormHide() { host_.PickerHidden(); }
-
 void TForm2::ChooseSelected(int size) {
-  if (TargetSlot != 1 && TargetSlot != 2) return;
-  const int selected = ListView1.Selected();
+  const int selected = iconList_.Selected();
   if (selected < 0) return;
   // The caption is checked before the slot gives up its icon: a caption
   // that names no icon must not leave the slot empty behind the old picture.
-  const std::wstring caption = ListView1.Caption(selected);
+  const std::wstring caption = iconList_.Caption(selected);
   const auto index = pg::ParseIconIndex(pgw::ToU16(caption));
   if (!index) {
     const std::wstring text = L"'" + caption + L"' is not a valid integer value.";
-    MessageBoxW(Handle(), text.c_str(), L"Pairglyph", MB_OK | MB_ICONERROR);
+    pgw::ShowError(Handle(), text);
     return;
   }
   // A number the file has no icon for leaves the slot empty.
   auto content = source_ ? pg::ExtractSlotContent(*source_, *index, size == pg::kSmallSize)
                          : pg::Result<pg::SlotContent>(pg::Error::kNoSuchIcon);
-  host_.PutPickedIcon(TargetSlot, content ? std::move(*content) : pg::SlotContent{});
+  if (OnPicked) OnPicked(targetSlot_, content ? std::move(*content) : pg::SlotContent{});
   Hide();
 }
 
-void TForm2::ListView1DblClick(pgf::ListView&) { ChooseSelected(pg::kCellSize); }
+void TForm2::OnSelectClick() { ChooseSelected(pg::kCellSize); }
 
-void TForm2::SpeedButton1Click(Control&) { ListView1DblClick(ListView1); }
+void TForm2::OnCancelClick() { Hide(); }
 
-void TForm2::SpeedButton2Click(Control&) { Hide(); }
-
-void TForm2::SpeedButton3Click(Control&) { ChooseSelected(pg::kSmallSize); }
+void TForm2::OnSmallIconClick() { ChooseSelected(pg::kSmallSize); }
 
 LRESULT TForm2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_CLOSE) {

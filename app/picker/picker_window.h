@@ -2,9 +2,11 @@
 // file and puts the one the user chooses into a slot of the main window,
 // as the large icon or as the small one. It is filled from an icon source
 // opened once by the caller, so neither the list nor the choice reads the
-// file again.
+// file again. It knows nothing of the main window: what it does there, it
+// reports through its callbacks.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,41 +16,42 @@
 #include "icon.h"
 #include "icon_source.h"
 #include "layers.h"
+#include "session/layout.h"
 #include "win/handles.h"
 
-// What the picker does to the main window.
-class PickerHost {
- public:
-  // The slot (1 upper, 2 lower) gets this content (empty: the slot is left
-  // empty), its offsets go back to 0 and the composite is rebuilt.
-  virtual void PutPickedIcon(int slot, pg::SlotContent content) = 0;
-  // The gauge while the list fills, and its end.
-  virtual void ShowFillProgress(int percent) = 0;
-  virtual void EndFillProgress() = 0;
-  // The picker went out of sight.
-  virtual void PickerHidden() = 0;
-
- protected:
-  ~PickerHost() = default;
-};
+// The picker's places in client pixels, by the names of its controls.
+namespace picker_layout {
+inline constexpr int kClientWidth = 268;
+inline constexpr int kClientHeight = 194;
+inline constexpr pg::Place ListView1{8, 8, 249, 161};      // the icons
+inline constexpr pg::Place SpeedButton2{24, 172, 73, 20};   // "cancel"
+inline constexpr pg::Place SpeedButton3{104, 172, 73, 20};  // "as small icon"
+inline constexpr pg::Place SpeedButton1{184, 172, 73, 20};  // "select"
+}  // namespace picker_layout
 
 class TForm2 : public pgf::Form {
  public:
-  explicit TForm2(PickerHost& host);
+  TForm2();
+
+  // The user chose an icon for the slot (an empty content: the slot is to
+  // be left empty).
+  std::function<void(pg::Slot, pg::SlotContent)> OnPicked;
+  // The gauge while the list fills, and its end.
+  std::function<void(int percent)> OnFillProgress;
+  std::function<void()> OnFillEnd;
+  // The picker went out of sight.
+  std::function<void()> OnHidden;
 
   // Creates the window, hidden; `owner` keeps it above that window.
   bool CreateWindowHandle(HWND owner);
 
   // Fills the list from `source` with progress, then comes on screen. The
   // caption shows `sourceFile`.
-  void ShowFor(int slot, std::wstring sourceFile, std::unique_ptr<pg::IconSource> source);
+  void ShowFor(pg::Slot slot, std::wstring sourceFile, std::unique_ptr<pg::IconSource> source);
   void Hide();
   bool Visible() const noexcept;
   // True while the list is being filled (the window is not on screen yet).
   bool Filling() const noexcept { return filling_; }
-
-  std::wstring SourceFile;
-  int TargetSlot = 0;
 
  protected:
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -56,23 +59,22 @@ class TForm2 : public pgf::Form {
  private:
   using Control = pgf::Control;
 
-  void FormShow();
-  void FormHide();
-  void ListView1DblClick(pgf::ListView& sender);
-  void SpeedButton1Click(Control& sender);
-  void SpeedButton2Click(Control& sender);
-  void SpeedButton3Click(Control& sender);
+  void Fill();
+  void OnSelectClick();
+  void OnCancelClick();
+  void OnSmallIconClick();
   void ChooseSelected(int size);
 
-  PickerHost& host_;
   std::unique_ptr<pg::IconSource> source_;
+  std::wstring sourceFile_;
+  pg::Slot targetSlot_ = pg::Slot::kUpper;
   bool filling_ = false;
   bool placed_ = false;  // centred once; afterwards it reopens where it was
 
-  pgf::ListView ListView1;
-  pgf::ImageList ImageList1;
-  pgf::SpeedButton SpeedButton2{24, 172, 73, 20};   // "cancel"
-  pgf::SpeedButton SpeedButton3{104, 172, 73, 20};  // "as small icon"
-  pgf::SpeedButton SpeedButton1{184, 172, 73, 20};  // "select"
+  pgf::ListView iconList_;
+  pgf::ImageList iconImages_;
+  pgf::SpeedButton cancelButton_{picker_layout::SpeedButton2};
+  pgf::SpeedButton smallIconButton_{picker_layout::SpeedButton3};
+  pgf::SpeedButton selectButton_{picker_layout::SpeedButton1};
   pgw::unique_hfont font_;
 };
