@@ -536,7 +536,7 @@ void TForm1::OnDropFiles(UINT msg, WPARAM wp, LPARAM lp) {
   if (picker_.Filling()) return;
   const std::wstring fileName = drops_.FileName;
   const pg::DropPlan plan =
-      pg::Session::PlanDrop(pgw::ToU16(fileName), {drops_.DropPoint.x, drops_.DropPoint.y});
+      session_.PlanDrop(pgw::ToU16(fileName), {drops_.DropPoint.x, drops_.DropPoint.y});
   if (plan.slot) {
     switch (plan.route) {
       case pg::DropRoute::kIconFile:

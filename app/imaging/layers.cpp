@@ -89,27 +89,28 @@ Result<SlotContent> ExtractSlotContent(const IconSource& source, int index, bool
   return SlotContent{std::move(*icon), std::move(*images)};
 }
 
-std::int32_t RoundQuarter(std::int64_t v) noexcept {
-  // v / 4 exactly is q + r/4 with 0 <= r < 4 (floor division).
-  std::int64_t q = v >= 0 ? v / 4 : -((-v + 3) / 4);
-  const std::int64_t r = v - q * 4;
-  if (r == 3 || (r == 2 && (q & 1) != 0)) ++q;
+std::int32_t RoundDivToEven(std::int64_t v, int d) noexcept {
+  // v / d exactly is q + r/d with 0 <= r < d (floor division).
+  std::int64_t q = v >= 0 ? v / d : -((-v + d - 1) / d);
+  const std::int64_t r = v - q * d;
+  if (2 * r > d || (2 * r == d && (q & 1) != 0)) ++q;
   return static_cast<std::int32_t>(q);
 }
 
-Slot PickLayer(const Image& upperMask, Offset upper, int x, int y) noexcept {
-  const std::int64_t px = std::int64_t{RoundQuarter(x)} - upper.x;
-  const std::int64_t py = std::int64_t{RoundQuarter(y)} - upper.y;
+Slot PickLayer(const Image& upperMask, Offset upper, int x, int y, int zoom) noexcept {
+  const std::int64_t px = std::int64_t{RoundDivToEven(x, zoom)} - upper.x;
+  const std::int64_t py = std::int64_t{RoundDivToEven(y, zoom)} - upper.y;
   const bool inside = px >= 0 && py >= 0 && px < upperMask.Width() && py < upperMask.Height();
   return inside && upperMask.GetPixel(static_cast<int>(px), static_cast<int>(py)) == kBlack
              ? Slot::kUpper
              : Slot::kLower;
 }
 
-Offset DragOffset(Offset stored, int startX, int startY, int x, int y) noexcept {
-  return Offset{
-      static_cast<std::int32_t>(RoundQuarter(std::int64_t{x} - startX) + std::int64_t{stored.x}),
-      static_cast<std::int32_t>(RoundQuarter(std::int64_t{y} - startY) + std::int64_t{stored.y})};
+Offset DragOffset(Offset stored, int startX, int startY, int x, int y, int zoom) noexcept {
+  return Offset{static_cast<std::int32_t>(RoundDivToEven(std::int64_t{x} - startX, zoom) +
+                                          std::int64_t{stored.x}),
+                static_cast<std::int32_t>(RoundDivToEven(std::int64_t{y} - startY, zoom) +
+                                          std::int64_t{stored.y})};
 }
 
 }  // namespace pg

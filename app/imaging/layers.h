@@ -114,16 +114,23 @@ class LayerModel {
   Image zoomed_;
 };
 
-// Round(v * 0.25) to nearest, ties to even: the drag's pointer-to-cell rule.
-std::int32_t RoundQuarter(std::int64_t v) noexcept;
+// Round(v / d) to nearest, ties to even (d >= 1): the drag's
+// pointer-to-cell rule, with d the zoom view's pixels per cell pixel.
+std::int32_t RoundDivToEven(std::int64_t v, int d) noexcept;
+// Round(v * 0.25) to nearest, ties to even: the rule in the 4x zoom view.
+inline std::int32_t RoundQuarter(std::int64_t v) noexcept { return RoundDivToEven(v, 4); }
 
 // Which layer a press at zoom-view point (x, y) picks: the upper one exactly
 // where its mask is black at the rounded point, the lower one elsewhere.
-Slot PickLayer(const Image& upperMask, Offset upper, int x, int y) noexcept;
+// `zoom` is the zoom view's pixels per cell pixel (4 at 100 %, 4 * s at a
+// display scale s).
+Slot PickLayer(const Image& upperMask, Offset upper, int x, int y,
+               int zoom = kZoomFactor) noexcept;
 
 // The dragged layer's offset for a pointer at (x, y) after a press at
 // (startX, startY): the displacement is always taken from the press point,
 // so rounding never accumulates over many moves.
-Offset DragOffset(Offset stored, int startX, int startY, int x, int y) noexcept;
+Offset DragOffset(Offset stored, int startX, int startY, int x, int y,
+                  int zoom = kZoomFactor) noexcept;
 
 }  // namespace pg

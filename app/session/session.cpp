@@ -30,8 +30,8 @@ Changes Session::Press(int x, int y) {
   // Taken before the press moves the frame: an undo of the drag puts the
   // frame back where it was.
   LayerSnapshot before = Current();
-  const Slot picked =
-      PickLayer(layers_.IconOf(Slot::kUpper).mask, layers_.OffsetOf(Slot::kUpper), x, y);
+  const Slot picked = PickLayer(layers_.IconOf(Slot::kUpper).mask, layers_.OffsetOf(Slot::kUpper),
+                                x, y, scale_.ZoomPixel());
   Changes changed{.selection = picked != selected_, .cursor = true};
   selected_ = picked;
   drag_ = Drag{{x, y}, layers_.OffsetOf(picked), std::move(before)};
@@ -43,7 +43,8 @@ Changes Session::Press(int x, int y) {
 
 Changes Session::Move(int x, int y) {
   if (!drag_) return {};
-  drag_->offset = DragOffset(layers_.OffsetOf(selected_), drag_->start.x, drag_->start.y, x, y);
+  drag_->offset = DragOffset(layers_.OffsetOf(selected_), drag_->start.x, drag_->start.y, x, y,
+                             scale_.ZoomPixel());
   const bool upper = selected_ == Slot::kUpper;
   layers_.ComposeLayers(upper ? drag_->offset : layers_.OffsetOf(Slot::kUpper),
                         upper ? layers_.OffsetOf(Slot::kLower) : drag_->offset);
@@ -98,18 +99,18 @@ Changes Session::PutIcon(Slot s, SlotContent content) {
   return Changes{.slots = true, .composite = true, .history = Record(before)};
 }
 
-std::optional<Slot> Session::SlotAt(Point at) noexcept {
+std::optional<Slot> Session::SlotAt(Point at, Scale scale) noexcept {
   for (const Slot s : {Slot::kUpper, Slot::kLower}) {
     const Place& box = s == Slot::kUpper ? layout::Image1 : layout::Image2;
-    if (at.x >= box.left && at.x <= box.left + box.width && at.y >= box.top &&
-        at.y <= box.top + box.height)
+    if (at.x >= scale.Edge(box.left) && at.x < scale.Edge(box.left + box.width + 1) &&
+        at.y >= scale.Edge(box.top) && at.y < scale.Edge(box.top + box.height + 1))
       return s;
   }
   return std::nullopt;
 }
 
-DropPlan Session::PlanDrop(std::u16string_view path, Point at) {
-  return DropPlan{SlotAt(at), RouteOfExtension(ExtensionOfPath(path))};
+DropPlan Session::PlanDrop(std::u16string_view path, Point at) const {
+  return DropPlan{SlotAt(at, scale_), RouteOfExtension(ExtensionOfPath(path))};
 }
 
 void Session::FollowDroppedFile(std::u16string_view path) { dialogFolder_ = FolderOfPath(path); }

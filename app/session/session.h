@@ -76,19 +76,25 @@ class Session {
   // The frame round the selected slot, in client pixels at 100 %.
   static Place SelectionFrame(Slot selected) noexcept;
 
+  // The display scale the window is drawn at: zoom-view points and drop
+  // points are device pixels at this scale.
+  void SetScale(Scale scale) noexcept { scale_ = scale; }
+  Scale GetScale() const noexcept { return scale_; }
+
   // --- Start ---
   // A slot's icon before the user did anything: no history step, no offset
   // change. Rebuild() then draws the first composite.
   void SetStartContent(Slot s, SlotContent content);
   Changes Rebuild();
 
-  // --- The zoom view, in its own pixels (0..127 inside it; a captured
-  // pointer may be anywhere) ---
+  // --- The zoom view, in its own device pixels (0 .. 128 * s - 1 inside
+  // it; a captured pointer may be anywhere) ---
   // A press of the left button picks the upper slot where its icon is
   // opaque under the pointer and the lower one anywhere else, and starts
   // a drag of that slot's layer.
   Changes Press(int x, int y);
-  // The dragged layer follows at a quarter of the pointer's movement.
+  // The dragged layer follows at a quarter of the pointer's movement: one
+  // composite pixel per 4 * s device pixels, the same at every scale.
   Changes Move(int x, int y);
   // The drag's offset becomes the slot's; one history step if it moved.
   Changes Release();
@@ -111,12 +117,12 @@ class Session {
   // A drop, the picker's choice or a paste: the slot takes the content at
   // 0, 0 and the composite is rebuilt; one history step.
   Changes PutIcon(Slot s, SlotContent content);
-  // Which slot box a drop at `at` (client pixels) lands on, and how the
-  // file is read by its extension.
-  static DropPlan PlanDrop(std::u16string_view path, Point at);
-  // A slot box takes a drop on any of its pixels and on the line just past
-  // its right and bottom edges.
-  static std::optional<Slot> SlotAt(Point at) noexcept;
+  // Which slot box a drop at `at` (client device pixels) lands on, and how
+  // the file is read by its extension.
+  DropPlan PlanDrop(std::u16string_view path, Point at) const;
+  // A slot box takes a drop on any of its pixels and on the layout line just
+  // past its right and bottom edges.
+  static std::optional<Slot> SlotAt(Point at, Scale scale = {}) noexcept;
   // The next save dialog starts in the folder of a dropped file; the window
   // calls this once a drop was handled without a refusal.
   void FollowDroppedFile(std::u16string_view path);
@@ -161,6 +167,7 @@ class Session {
   LayerHistory history_;
   Slot selected_ = Slot::kUpper;
   std::optional<Drag> drag_;
+  Scale scale_;
   PaletteTable palette_;
   Icon split_;  // the composite's colour and mask at the save button's click
   int saveDepth_ = 24;

@@ -226,10 +226,10 @@ TEST(SessionDrop, ASlotBoxTakesItsPixelsAndTheLineJustPastItsRightAndBottom) {
 
 TEST(SessionDrop, TheRouteFollowsTheExtension) {
   const Point onUpper{layout::Image1.left + 1, layout::Image1.top + 1};
-  EXPECT_EQ(Session::PlanDrop(u"C:\\a\\B.ICO", onUpper).route, DropRoute::kIconFile);
-  EXPECT_EQ(Session::PlanDrop(u"C:\\a\\b.Pac", onUpper).route, DropRoute::kPackedBitmap);
-  EXPECT_EQ(Session::PlanDrop(u"C:\\a.ico\\shell32.dll", onUpper).route, DropRoute::kOther);
-  EXPECT_EQ(Session::PlanDrop(u"C:\\a\\b.ico", onUpper).slot, Slot::kUpper);
+  EXPECT_EQ(Session().PlanDrop(u"C:\\a\\B.ICO", onUpper).route, DropRoute::kIconFile);
+  EXPECT_EQ(Session().PlanDrop(u"C:\\a\\b.Pac", onUpper).route, DropRoute::kPackedBitmap);
+  EXPECT_EQ(Session().PlanDrop(u"C:\\a.ico\\shell32.dll", onUpper).route, DropRoute::kOther);
+  EXPECT_EQ(Session().PlanDrop(u"C:\\a\\b.ico", onUpper).slot, Slot::kUpper);
 }
 
 TEST(SessionDrop, TheSaveDialogFollowsTheDroppedFileAndTheSavedOne) {
@@ -292,6 +292,84 @@ TEST(SessionSave, WhatIsSavedIsTheCompositeAtTheClick) {
   const std::vector<std::uint8_t> multi = s.SaveBytes(SaveType::kMultiSize);
   ASSERT_GE(multi.size(), 6u);
   EXPECT_EQ(multi[4] | (multi[5] << 8), static_cast<int>(kIconSizes.size()));
+}
+
+}  // namespace
+}  // namespace pg
+
+namespace pg {
+namespace {
+
+constexpr int kPercents[] = {100, 125, 150, 175, 200, 225, 250, 275, 300};
+
+TEST(Scale, ComesFromTheDpiToTheNearestQuarterWithinTheDrawnRange) {
+  struct Case {
+    int dpi, percent;
+  } cases[] = {{96, 100}, {120, 125}, {144, 150}, {168, 175}, {192, 200}, {288, 300},
+               {72, 100}, {110, 125}, {107, 100}, {108, 125}, {400, 300}};
+  for (const Case& c : cases) EXPECT_EQ(Scale::ForDpi(c.dpi).percent, c.percent) << c.dpi;
+}
+
+TEST(Scale, EveryPictureIsAWholeNumberOfDevicePixelsAtEveryStep) {
+  for (const int percent : kPercents) {
+    const Scale s{percent};
+    const double f = percent / 100.0;
+    EXPECT_EQ(s.Of(layout::Image4).width, static_cast<int>(256 * f + 0.5)) << percent;
+    EXPECT_EQ(s.Of(layout::Image4).height, static_cast<int>(192 * f + 0.5)) << percent;
+    // The zoom view: 32 squares of 4 * s each way; the slots and the preview
+    // at 32 * s.
+    EXPECT_EQ(s.Of(layout::omotebi).width, 32 * s.ZoomPixel()) << percent;
+    EXPECT_EQ(s.Of(layout::omotebi).height, 32 * s.ZoomPixel()) << percent;
+    for (const Place& p : {layout::omote, layout::Image1, layout::Image2}) {
+      EXPECT_EQ(s.Of(p).width, 32 * percent / 100) << percent;
+      EXPECT_EQ(s.Of(p).height, 32 * percent / 100) << percent;
+    }
+    // Neighbouring places stay neighbours: the scaled edges are shared.
+    EXPECT_EQ(s.Of(Place{10, 0, 5, 1}).left + s.Of(Place{10, 0, 5, 1}).width,
+              s.Of(Place{15, 0, 5, 1}).left);
+  }
+  EXPECT_EQ(Scale{100}.Of(layout::Image1), layout::Image1);
+}
+
+TEST(Scale, ADropHitsTheScaledSlotBoxAndTheLayoutLineJustPastIt) {
+  for (const int percent : kPercents) {
+    const Scale s{percent};
+    const Place box = s.Of(layout::Image2);
+    const int pastRight = s.Edge(layout::Image2.left + layout::Image2.width + 1);
+    const int pastBottom = s.Edge(layout::Image2.top + layout::Image2.height + 1);
+    EXPECT_EQ(Session::SlotAt({box.left, box.top}, s), Slot::kLower) << percent;
+    EXPECT_EQ(Session::SlotAt({pastRight - 1, pastBottom - 1}, s), Slot::kLower) << percent;
+    EXPECT_EQ(Session::SlotAt({box.left - 1, box.top}, s), std::nullopt) << percent;
+    EXPECT_EQ(Session::SlotAt({box.left, box.top - 1}, s), std::nullopt) << percent;
+    EXPECT_EQ(Session::SlotAt({pastRight, box.top}, s), std::nullopt) << percent;
+    EXPECT_EQ(Session::SlotAt({box.left, pastBottom}, s), std::nullopt) << percent;
+  }
+}
+
+TEST(Scale, ADragMovesOnePixelPerFourTimesTheScaleAtEveryStep) {
+  for (const int percent : kPercents) {
+    Session s;
+    s.SetScale(Scale{percent});
+    s.SetStartContent(Slot::kUpper, ContentOfIcon(Block(kRed, 0, 0, 16, 32)));
+    s.Rebuild();
+    const int k = Scale{percent}.ZoomPixel();
+    // A press over the upper icon's cell pixel (3, 3) picks it at every scale.
+    s.Press(3 * k, 3 * k);
+    ASSERT_EQ(s.Selected(), Slot::kUpper) << percent;
+    s.Move(3 * k + 4 * k, 3 * k - 2 * k);  // 16 * s device pixels right, 8 * s up
+    s.Release();
+    EXPECT_EQ(s.OffsetOf(Slot::kUpper), (Offset{4, -2})) << percent;
+    // A half step is a tie and goes to the even neighbour, as at 100 %.
+    if (k % 2 == 0) {
+      s.Press(5 * k, 3 * k);  // cell (5, 3): over the moved upper icon
+      s.Move(5 * k + k / 2, 3 * k + 3 * k / 2);
+      s.Release();
+      EXPECT_EQ(s.OffsetOf(Slot::kUpper), (Offset{4, 0})) << percent;
+    }
+    // A press just right of the icon's right edge picks the lower slot.
+    s.Press(20 * k + 1, 3 * k);
+    EXPECT_EQ(s.Selected(), Slot::kLower) << percent;
+  }
 }
 
 }  // namespace
