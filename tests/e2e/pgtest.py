@@ -667,14 +667,20 @@ def display_dpi() -> int:
     return int(value[1]) if value and value[0] == "REG_DWORD" else BASE_DPI
 
 
+_servers: list[subprocess.Popen] = []
+
+
 def restart_wineserver() -> None:
     """Ends the session's wineserver, and with it every Wine program still
     running, and starts it again as pg_wine_start does, so that programs
     started afterwards read the registry as it now stands."""
     host("wineserver", "-k", check=False, timeout=20)
     host("wineserver", "-w", check=False, timeout=20)
-    subprocess.Popen(["wineserver", "-p"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                     stderr=subprocess.DEVNULL, start_new_session=True)
+    # Kept, not waited for: the server outlives the test run, as
+    # pg_wine_start's does, and pg_wine_stop ends it.
+    _servers.append(subprocess.Popen(["wineserver", "-p"], stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     start_new_session=True))
     r = run("cmd", "/c", "exit", timeout=120)
     if r.returncode != 0:
         raise AssertionError("wine did not start again after the wineserver restart")
