@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Checks the files make_artwork.py writes against what Tessary relies on:
-sizes, file structure, cursor hot spots, and that the places the program
-paints over are plain. Usage: test_artwork.py PATH/TO/make_artwork.py"""
+sizes, file structure, cursor hot spots, that the places the program paints
+over are plain, that the 100 % artwork is as it always was, and that each
+display scale's artwork follows the layout table scaled with no colour the
+100 % skin lacks. Usage: test_artwork.py PATH/TO/make_artwork.py"""
 
 import hashlib
 import os
@@ -36,6 +38,12 @@ ORANGE = (232, 116, 16)
 # byte for byte. A deliberate redraw of it updates these.
 SKIN_100_SHA256 = "4689bb0a664923550fe87ccd471bbf94e8c9c7ce95fb5f5ff1d890a027b16807"
 SAVEGLYPH_100_SHA256 = "76a5071c2cd3bbcf777a21107e155a62149a1f6252f46f02392b1ac3aa3bae3a"
+# The 32x32 image of each cursor, as the single-image files held it.
+CURSOR_32_SHA256 = {
+    "cursor1.cur": "388409f051e8ef3a42083b1f6800e101528a894e371bcc65e5de0bf066d755c2",
+    "cursor2.cur": "09affff58b520a1587e6a9d1726ec6c63a162e47da63cb164b2c3246f716a130",
+    "cursor3.cur": "8e02df3863857fa2e58e1c646502a213aac552b3b7d956746b6e1d7799dfb74c",
+}
 
 
 def read(name):
@@ -250,6 +258,10 @@ class Artwork(unittest.TestCase):
                 entries = read_dir(data, 2)
                 self.assertEqual([(e["w"], e["h"], e["bpp"]) for e in entries],
                                  [(32, 32, 1), (48, 48, 1), (64, 64, 1)])
+                first = entries[0]
+                self.assertEqual(
+                    hashlib.sha256(data[first["off"]:first["off"] + first["size"]]).hexdigest(),
+                    CURSOR_32_SHA256[name])
                 masks = [and_mask(data, e, 2) for e in entries]
                 for e, mask in zip(entries, masks):
                     size = e["w"]
