@@ -10,18 +10,32 @@ edited here without touching the file writers.
 Files written (all sizes in pixels):
   skin.bmp        256x192, 8 bits, full 256-entry colour table
   saveglyph.bmp   63x13, 24 bits, text on the skin's cream
-  cursor1.cur     closed hand, 32x32 monochrome, hot spot (4, 0)
-  cursor2.cur     open hand, 32x32 monochrome, hot spot (8, 0)
-  cursor3.cur     pointing hand, 32x32 monochrome, hot spot (5, 0)
+  skinP.bmp       the skin drawn for display scale P % (P = 125, 150, ...
+                  300): round(256 s) x round(192 s), 8 bits run-length
+                  encoded, colour table of only the colours used
+  saveglyphP.bmp  the glyph for P %: round(63 s) x round(13 s), the same form
+  cursor1.cur     closed hand, monochrome, hot spot (4, 0)
+  cursor2.cur     open hand, monochrome, hot spot (8, 0)
+  cursor3.cur     pointing hand, monochrome, hot spot (5, 0)
+                  (each cursor at 32x32, then 48x48 and 64x64 with the hot
+                  spot scaled)
+
+At a scale s the shapes are redrawn with their edges at round(x * s) (a
+layout pixel covers the device pixels between its scaled edges), the close
+button's cross is redrawn along its diagonals, and the pixel font and the
+logo are drawn at a whole multiple, centred where they lie at 100 %. Every
+colour is one the 100 % skin has, so nothing looks blended at any scale.
   upper.ico       grey telephone, 32x32, 24 bits + AND mask
   lower.ico       open folder with papers, 32x32, 24 bits + AND mask
   pairglyph.ico   program icon, 32x32 and 16x16, 8 bits + AND mask
   tessary.manifest
 """
 
+import math
 import os
 import struct
 import sys
+from fractions import Fraction
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import layout  # noqa: E402  (the main window's one table of places)
@@ -68,24 +82,59 @@ GLYPH_W, GLYPH_H = 63, 13
 # Canvas and shape helpers
 
 
-class Canvas:
-    """An RGB picture; pixel None means transparent (icons and cursors)."""
+scaled = layout.scaled
 
-    def __init__(self, w, h, fill=None):
-        self.w, self.h = w, h
-        self.px = [[fill] * w for _ in range(h)]
+
+def art_factor(percent):
+    """The whole multiple pixel art (the font, the logo's strokes) is drawn
+    at, so its strokes stay even: the scale rounded to the nearest whole
+    number, a half down (150 % draws at 1, 250 % at 2). Text is then never
+    more than a seventh larger than the scaled design (175 %) and stays
+    within its place at every step; rounding a half up made the captions at
+    150 % wider than their boxes and crowded the title against the logo."""
+    return max(1, (percent + 49) // 100)
+
+
+class Canvas:
+    """An RGB picture; pixel None means transparent (icons and cursors).
+
+    Coordinates given to the drawing helpers are layout (100 %) pixels: at
+    another scale a layout pixel covers the device pixels between the scaled
+    edges of its sides, so shapes are redrawn with their edges at
+    round(x * s). The `dev_*` helpers work in device pixels."""
+
+    def __init__(self, w, h, fill=None, percent=100):
+        self.percent = percent
+        self.w, self.h = scaled(w, percent), scaled(h, percent)
+        self.px = [[fill] * self.w for _ in range(self.h)]
+
+    def edge(self, v):
+        return scaled(v, self.percent)
+
+    def dev_fill(self, x0, y0, x1, y1, c):
+        x0, y0 = max(x0, 0), max(y0, 0)
+        x1, y1 = min(x1, self.w), min(y1, self.h)
+        for yy in range(y0, y1):
+            row = self.px[yy]
+            row[x0:x1] = [c] * max(0, x1 - x0)
+
+    def fill(self, x0, y0, x1, y1, c):
+        """The layout rectangle from (x0, y0) to (x1, y1), ends excluded."""
+        self.dev_fill(self.edge(x0), self.edge(y0), self.edge(x1), self.edge(y1), c)
 
     def set(self, x, y, c):
-        if 0 <= x < self.w and 0 <= y < self.h:
-            self.px[y][x] = c
+        if self.percent == 100:
+            if 0 <= x < self.w and 0 <= y < self.h:
+                self.px[y][x] = c
+        else:
+            self.fill(x, y, x + 1, y + 1, c)
 
     def get(self, x, y):
-        return self.px[y][x]
+        """The colour of layout pixel (x, y)."""
+        return self.px[self.edge(y)][self.edge(x)]
 
     def rect(self, x, y, w, h, c):
-        for yy in range(y, y + h):
-            for xx in range(x, x + w):
-                self.set(xx, yy, c)
+        self.fill(x, y, x + w, y + h, c)
 
     def frame(self, x, y, w, h, c):
         """One-pixel outline of the w x h rectangle at (x, y)."""
@@ -134,9 +183,29 @@ class Canvas:
                     self.set(x0, y, c)
 
     def blend(self, x, y, c, alpha):
-        """Mixes c over the pixel with weight alpha (0..1)."""
-        old = self.px[y][x]
-        self.px[y][x] = tuple(round(o + (n - o) * alpha) for o, n in zip(old, c))
+        """Mixes c over layout pixel (x, y) with weight alpha (0..1): every
+        device pixel of it takes the one mixed colour."""
+        old = self.get(x, y)
+        self.set(x, y, tuple(round(o + (n - o) * alpha) for o, n in zip(old, c)))
+
+    def art_origin(self, x, y, w, h, dev_w, dev_h):
+        """Where a dev_w x dev_h piece of pixel art goes so that it is
+        centred where its w x h layout footprint at (x, y) lies."""
+        s = Fraction(self.percent, 100)
+        half = Fraction(1, 2)
+        return (math.floor((x + Fraction(w, 2)) * s - Fraction(dev_w, 2) + half),
+                math.floor((y + Fraction(h, 2)) * s - Fraction(dev_h, 2) + half))
+
+    def stamp_art(self, x, y, w, h, other, k):
+        """Copies the opaque pixels of `other`, each as a k x k block,
+        centred on the w x h layout footprint at (x, y)."""
+        ox, oy = self.art_origin(x, y, w, h, other.w * k, other.h * k)
+        for yy in range(other.h):
+            for xx in range(other.w):
+                c = other.px[yy][xx]
+                if c is not None:
+                    self.dev_fill(ox + xx * k, oy + yy * k, ox + (xx + 1) * k,
+                                  oy + (yy + 1) * k, c)
 
     def stamp(self, x, y, other):
         """Copies the non-transparent pixels of another canvas."""
@@ -215,17 +284,27 @@ def text_width(s, bold=False):
     return sum(glyph_width(ch) + extra for ch in s) + len(s) - 1
 
 
-def text(cv, x, y, s, c, bold=False):
-    """Draws s with its top row (ascender line) at y. Bold doubles every
-    stroke one pixel to the right."""
+FONT_HEIGHT = 7     # the rows above and on the baseline, which are centred
+
+
+def text(cv, x, y, s, c, bold=False, shadow=0):
+    """Draws s with its top row (ascender line) at layout row y. Bold
+    doubles every stroke one pixel to the right; `shadow` moves the text
+    that many font pixels right and down. At other scales the text keeps
+    its font pixels square and whole (art_factor) and is centred where it
+    lies at 100 %."""
+    k = art_factor(cv.percent)
+    tw = text_width(s, bold)
+    ox, oy = cv.art_origin(x, y, tw, FONT_HEIGHT, tw * k, FONT_HEIGHT * k)
+    ox, oy = ox + shadow * k, oy + shadow * k
     for ch in s:
         for gy, row in enumerate(FONT[ch]):
             for gx, bit in enumerate(row):
                 if bit == "#":
-                    cv.set(x + gx, y + gy, c)
-                    if bold:
-                        cv.set(x + gx + 1, y + gy, c)
-        x += glyph_width(ch) + 1 + (1 if bold else 0)
+                    for bx in ((gx, gx + 1) if bold else (gx,)):
+                        cv.dev_fill(ox + bx * k, oy + gy * k, ox + (bx + 1) * k,
+                                    oy + (gy + 1) * k, c)
+        ox += (glyph_width(ch) + 1 + (1 if bold else 0)) * k
 
 
 def text_centred(cv, cx, y, s, c, bold=False):
@@ -458,8 +537,8 @@ LOGO_16 = [
 # The skin
 
 
-def draw_skin(logo16):
-    cv = Canvas(SKIN_W, SKIN_H, CREAM)
+def draw_skin(logo16, logo32, percent=100):
+    cv = Canvas(SKIN_W, SKIN_H, CREAM, percent)
 
     # Window edge: a borderless window needs its own frame.
     cv.frame(0, 0, SKIN_W, SKIN_H, SLATE_EDGE)
@@ -472,8 +551,9 @@ def draw_skin(logo16):
     cv.rect(1, 21, SKIN_W - 2, 1, ORANGE)
     cv.rect(1, 22, SKIN_W - 2, 1, mix(ORANGE, CREAM, 0.55))
 
-    cv.stamp(4, 3, logo16)
-    text(cv, 27, 6, "Pairglyph", TITLE_TEXT_SHADOW, bold=True)
+    logo, k = title_logo(logo16, logo32, percent)
+    cv.stamp_art(4, 3, 16, 16, logo, k)
+    text(cv, 26, 5, "Pairglyph", TITLE_TEXT_SHADOW, bold=True, shadow=1)
     text(cv, 26, 5, "Pairglyph", TITLE_TEXT, bold=True)
 
     # Minimize: a short bar low in its button.
@@ -481,12 +561,7 @@ def draw_skin(logo16):
     cv.rect(bx + 5, by + 11, 7, 2, TITLE_TEXT_SHADOW)
     cv.rect(bx + 4, by + 10, 7, 2, TITLE_TEXT)
     # Close: a two-pixel-thick cross.
-    bx, by = CLOSE_BUTTON[:2]
-    for dx, dy, c in ((1, 1, TITLE_TEXT_SHADOW), (0, 0, TITLE_TEXT)):
-        for i in range(7):
-            for t in (0, 1):
-                cv.set(bx + 4 + i + t + dx, by + 4 + i + dy, c)
-                cv.set(bx + 11 - i - t + dx, by + 4 + i + dy, c)
+    draw_cross(cv, CLOSE_BUTTON[:2])
 
     # Zoom square with a soft drop shadow (3 px right and down).
     sx, sy = ZOOM_VIEW[0] - 1, ZOOM_VIEW[1] - 1
@@ -522,6 +597,39 @@ def draw_skin(logo16):
     arrow_down(cv, ax, SAVE_BUTTON[1] - 5, ORANGE)
 
     return cv
+
+
+def title_logo(logo16, logo32, percent):
+    """The program's picture for the title strip and its whole multiple: the
+    largest that fits the 16-pixel place scaled (the strip's foot lies close
+    beneath it), the finer 32x32 drawing when the two are as large."""
+    k16 = percent // 100
+    k32 = percent // 200
+    if k32 >= 1 and 32 * k32 >= 16 * k16:
+        return logo32, k32
+    return logo16, k16
+
+
+def draw_cross(cv, origin):
+    """The close button's cross: two strokes two pixels wide along the
+    diagonals of the square from (4, 4) to (12, 11), with a shadow one pixel
+    right and down. Each device pixel is tested at its centre against the
+    strokes, so the diagonals stay straight and even at every scale; at
+    100 % this is row i (0..6) inked at x = 4+i, 5+i and 10-i, 11-i."""
+    bx, by = origin
+    s = Fraction(cv.percent, 100)
+    x0, x1 = cv.edge(bx), cv.edge(bx + 16)
+    y0, y1 = cv.edge(by), cv.edge(by + 16)
+    for d, c in ((1, TITLE_TEXT_SHADOW), (0, TITLE_TEXT)):
+        for yy in range(y0, y1):
+            v = (yy + Fraction(1, 2)) / s - by - d
+            if not 4 <= v < 11:
+                continue
+            for xx in range(x0, x1):
+                u = (xx + Fraction(1, 2)) / s - bx - d
+                if v - Fraction(1, 2) <= u < v + Fraction(3, 2) or \
+                        Fraction(29, 2) - v <= u < Fraction(33, 2) - v:
+                    cv.px[yy][xx] = c
 
 
 def arrow_right(cv, x, y, c):
@@ -561,8 +669,8 @@ def draw_shadow(cv, x, y, w, h, strength):
             cv.blend(xx, yy, SHADOW, round(a * 8) / 8 * strength)
 
 
-def draw_glyph():
-    cv = Canvas(GLYPH_W, GLYPH_H, CREAM)
+def draw_glyph(percent=100):
+    cv = Canvas(GLYPH_W, GLYPH_H, CREAM, percent)
     label = "save icon"
     # x-height rows 2-6 of the font, centred in 13 rows.
     text(cv, (GLYPH_W - text_width(label)) // 2, 2, label, SLATE_EDGE)
@@ -656,6 +764,48 @@ def write_bmp8(cv):
     return bmp_file(dib, 256 * 4), len(pal)
 
 
+def rle8_rows(cv, index):
+    """BI_RLE8 data, bottom-up: runs of one index as (count, index), other
+    stretches of three or more pixels in absolute mode (0, count, indices,
+    padded to a word), each row closed by (0, 0) and the picture by (0, 1)."""
+    out = bytearray()
+    for y in range(cv.h - 1, -1, -1):
+        row = [index[c] for c in cv.px[y]]
+        runs = []   # [index, length]
+        for v in row:
+            if runs and runs[-1][0] == v and runs[-1][1] < 255:
+                runs[-1][1] += 1
+            else:
+                runs.append([v, 1])
+        i = 0
+        while i < len(runs):
+            # Short runs in a row are cheaper as one absolute stretch.
+            j, lit = i, []
+            while j < len(runs) and runs[j][1] <= 2 and len(lit) + runs[j][1] <= 255:
+                lit += [runs[j][0]] * runs[j][1]
+                j += 1
+            if len(lit) >= 3:
+                out += bytes((0, len(lit))) + bytes(lit) + bytes(len(lit) % 2)
+                i = j
+            else:
+                out += bytes((runs[i][1], runs[i][0]))
+                i += 1
+        out += bytes((0, 0)) if y else bytes((0, 1))
+    return bytes(out)
+
+
+def write_bmp_rle8(cv):
+    """An 8-bit run-length bitmap whose colour table holds only the colours
+    used: the compact form of the scaled artwork."""
+    pal = palette_of([cv])
+    index = {c: i for i, c in enumerate(pal)}
+    bits = rle8_rows(cv, index)
+    table = colour_table(pal)[:4 * len(pal)]
+    dib = struct.pack("<IiiHHIIiiII", 40, cv.w, cv.h, 1, 8, 1, len(bits), 2835, 2835,
+                      len(pal), 0) + table + bits
+    return bmp_file(dib, len(table))
+
+
 def write_bmp24(cv):
     bits = rows_24bit(cv)
     return bmp_file(info_header(cv.w, cv.h, 24, len(bits)) + bits, 0)
@@ -689,17 +839,35 @@ def write_ico(images):
     return out + b"".join(blobs)
 
 
-def write_cur(cv, hot_x, hot_y):
-    """A monochrome cursor. Pixel rules (AND, XOR): black (0, 0), white
+def write_cur(images):
+    """A monochrome cursor of one or more sizes: images is a list of
+    (canvas, hot_x, hot_y). Pixel rules (AND, XOR): black (0, 0), white
     (0, 1), transparent (1, 0)."""
-    xor = rows_1bit(cv, lambda c: c == (255, 255, 255))
-    mask = rows_1bit(cv, lambda c: c is None)
-    table = bytes((0, 0, 0, 0, 255, 255, 255, 0))
-    blob = info_header(cv.w, cv.h * 2, 1, len(xor) + len(mask)) + table + \
-        xor + mask
-    return (u16(0) + u16(2) + u16(1) +
-            struct.pack("<BBBBHHII", cv.w % 256, cv.h % 256, 2, 0, hot_x,
-                        hot_y, len(blob), 6 + 16) + blob)
+    blobs = []
+    for cv, _, _ in images:
+        xor = rows_1bit(cv, lambda c: c == (255, 255, 255))
+        mask = rows_1bit(cv, lambda c: c is None)
+        table = bytes((0, 0, 0, 0, 255, 255, 255, 0))
+        blobs.append(info_header(cv.w, cv.h * 2, 1, len(xor) + len(mask)) + table +
+                     xor + mask)
+    out = u16(0) + u16(2) + u16(len(images))
+    offset = 6 + 16 * len(images)
+    for (cv, hot_x, hot_y), blob in zip(images, blobs):
+        out += struct.pack("<BBBBHHII", cv.w % 256, cv.h % 256, 2, 0, hot_x, hot_y,
+                           len(blob), offset)
+        offset += len(blob)
+    return out + b"".join(blobs)
+
+
+def enlarge_sprite(cv, size):
+    """A size x size copy of a square sprite: each pixel takes the colour
+    of the sprite pixel under its centre (whole multiples: even blocks)."""
+    out = Canvas(size, size)
+    for y in range(size):
+        sy = (2 * y + 1) * cv.h // (2 * size)
+        for x in range(size):
+            out.px[y][x] = cv.px[sy][(2 * x + 1) * cv.w // (2 * size)]
+    return out
 
 
 MANIFEST = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
@@ -727,10 +895,13 @@ MANIFEST = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
       <supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>
     </application>
   </compatibility>
-  <!-- The skin is a fixed 256x192 bitmap: let the system scale the window. -->
+  <!-- The window draws itself for its monitor's scale (the skin is drawn
+       for every 25 % step), so the system must not stretch it. Builds of
+       Windows 10 without per-monitor v2 read the older entries after it. -->
   <application xmlns="urn:schemas-microsoft-com:asm.v3">
     <windowsSettings>
-      <dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">false</dpiAware>
+      <dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, PerMonitor</dpiAwareness>
+      <dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true/pm</dpiAware>
       <longPathAware xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">true</longPathAware>
     </windowsSettings>
   </application>
@@ -743,13 +914,25 @@ CURSORS = [
     ("cursor2.cur", OPEN_HAND, (8, 0)),
     ("cursor3.cur", POINTING_HAND, (5, 0)),
 ]
+# The system's cursor sizes at 100 %, 150 % and 200 %; larger scales take
+# the 64-pixel image.
+CURSOR_SIZES = (32, 48, 64)
+
+# The display scales the skin and the save glyph are drawn for, beyond the
+# 100 % files: SKIN<percent> and SAVEGLYPH<percent> in tessary.rc.
+SCALES = tuple(range(125, 301, 25))
+
+
+def scaled_names():
+    """The file names of the scaled artwork, in the order of SCALES."""
+    return [name for p in SCALES for name in ("skin%d.bmp" % p, "saveglyph%d.bmp" % p)]
 
 
 def build():
     """All files as {name: bytes}."""
     logo32 = sprite(LOGO_32, LOGO_LEGEND, 32, 32)
     logo16 = sprite(LOGO_16, LOGO_LEGEND, 16, 16)
-    skin, _ = write_bmp8(draw_skin(logo16))
+    skin, _ = write_bmp8(draw_skin(logo16, logo32))
     files = {
         "skin.bmp": skin,
         "saveglyph.bmp": write_bmp24(draw_glyph()),
@@ -759,10 +942,20 @@ def build():
         "pairglyph.ico": write_ico([(logo32, 8), (logo16, 8)]),
         "tessary.manifest": MANIFEST.encode("utf-8"),
     }
+    for p in SCALES:
+        files["skin%d.bmp" % p] = write_bmp_rle8(draw_skin(logo16, logo32, p))
+        files["saveglyph%d.bmp" % p] = write_bmp_rle8(draw_glyph(p))
     for name, art, (hx, hy) in CURSORS:
         cv = sprite(art, CURSOR_LEGEND, 32, 32)
         assert cv.get(hx, hy) == (0, 0, 0), "%s: hot spot off the outline" % name
-        files[name] = write_cur(cv, hx, hy)
+        images = []
+        for size in CURSOR_SIZES:
+            # The hot spot is the first device pixel of its sprite pixel.
+            big = enlarge_sprite(cv, size)
+            hot = (hx * size + 31) // 32, (hy * size + 31) // 32
+            assert big.get(*hot) == (0, 0, 0), "%s %d: hot spot off the outline" % (name, size)
+            images.append((big, hot[0], hot[1]))
+        files[name] = write_cur(images)
     return files
 
 

@@ -44,5 +44,9 @@ if [ ! -d "$WINEPREFIX" ]; then
   wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
 fi
 
+# The desktop's display scale (a HiDPI desktop gets the scaled window) and
+# what newer templates set, for a prefix made before them.
+pg_wine_desktop_settings
+
 echo "== starting Pairglyph (DISPLAY=$DISPLAY)"
 exec wine "$root/build/windows/app/Tessary.exe"

@@ -13,6 +13,8 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix wine64 wine
   # end-to-end tests: a display, input, screenshots, fonts, clipboard
   xvfb xdotool imagemagick xclip fonts-ipafont-gothic fonts-wine python3
+  # the desktop's display scale for run.sh (xrdb; xdpyinfo)
+  x11-xserver-utils x11-utils
 )
 
 missing=()

@@ -12,6 +12,19 @@
 #                          session; prints its display (":N").
 #   pg_xvfb_stop DISPLAY   ends one display started by pg_xvfb_start.
 #   pg_wine_template       makes the template prefix if it is missing.
+#   pg_wine_dpi [DPI]      the session's display DPI (96 = 100 %): sets
+#                          HKCU\Control Panel\Desktop LogPixels and restarts
+#                          the wineserver so programs started afterwards read
+#                          it (GetDpiForWindow, GetDeviceCaps(LOGPIXELSX));
+#                          without DPI prints the current one. Ends every
+#                          program still running in the session.
+#   PG_WINE_DPI=144 pg_wine_start
+#                          a session that starts at that DPI.
+#   pg_desktop_dpi         the desktop's scale as a DPI (Xft.dpi, else the X
+#                          screen's), in 25 % steps from 96 to 288.
+#   pg_wine_desktop_settings
+#                          the user's prefix (WINEPREFIX) takes the desktop's
+#                          scale and any setting newer than the prefix.
 #
 # A session started in one shell can be entered from another with
 #   source "$PG_WINE_RUN/env.sh"
@@ -24,12 +37,17 @@
 #   Managed=N        without a window manager Wine otherwise waits about 2 s
 #                    whenever a window closes or a program exits.
 #   FontLink         Japanese message-box text renders only with a linked font.
+#   FontSubstitutes  the UI font the programs ask for ("ＭＳ Ｐゴシック", or
+#                    "MS PGothic" by its English name) is a proportional
+#                    Japanese face, as on Windows; without it Wine falls back
+#                    to a fixed-width one and "as small icon" is cut at its
+#                    button.
 #   wineserver -p    plus one `wine cmd /c exit`: the services start once, not
 #                    per test, and ctest does not wait on pipes they inherit.
 
 PG_WINE_CACHE=${PG_WINE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/pairglyph}
 # Bump when the recipe below changes: older templates are then rebuilt.
-PG_WINE_TEMPLATE_VERSION=1
+PG_WINE_TEMPLATE_VERSION=2
 
 _pg_wine_base_env() {
   export WINEARCH=win64
@@ -43,6 +61,12 @@ _pg_wine_base_env() {
 }
 
 _pg_die() { echo "wine-env: $*" >&2; return 1; }
+
+_PG_FONT_SUBSTITUTES='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+_pg_wine_font_substitutes() {
+  wine reg add "$_PG_FONT_SUBSTITUTES" /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f &&
+    wine reg add "$_PG_FONT_SUBSTITUTES" /v 'MS PGothic' /d IPAPGothic /f
+}
 
 # Xvfb -displayfd picks a free display number and writes it once it accepts
 # clients. Xvfb's own output goes to a log so it holds no pipe of the caller.
@@ -92,6 +116,7 @@ pg_wine_template() {
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f &&
         wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
           /v Tahoma /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f &&
+        _pg_wine_font_substitutes &&
         timeout 120 wineserver -w
     } </dev/null >"$PG_WINE_CACHE/template.log" 2>&1 || rc=$?
     kill "${xv#* }" 2>/dev/null || true
@@ -167,7 +192,83 @@ pg_wine_start() {
     printf 'export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES=%q\n' "$WINEDLLOVERRIDES"
     [ -n "${LC_ALL:-}" ] && printf 'export LC_ALL=%q\n' "$LC_ALL"
   } >"$run/env.sh"
+  if [ -n "${PG_WINE_DPI:-}" ] && [ "$PG_WINE_DPI" != 96 ]; then
+    pg_wine_dpi "$PG_WINE_DPI" || { pg_wine_stop; return 1; }
+  fi
   echo "wine-env: DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX" >&2
+}
+
+# The persistent wineserver of the current prefix, started again so that the
+# registry as it now stands is what programs see from their start.
+_pg_wine_restart_server() {
+  wineserver -k 2>/dev/null || true
+  timeout 20 wineserver -w 2>/dev/null || true
+  setsid wineserver -p </dev/null >/dev/null 2>&1 &
+  timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+# LogPixels of a prefix, or 96 (Wine's default) when it has none.
+_pg_wine_read_dpi() {
+  local v
+  v=$(wine reg query 'HKCU\Control Panel\Desktop' /v LogPixels 2>/dev/null |
+    tr -d '\r' | awk '$1 == "LogPixels" { print $3 }')
+  if [ -n "$v" ]; then echo $((v)); else echo 96; fi
+}
+
+# The desktop's display scale as a DPI in 25 % steps (24 DPI) from 96 to
+# 288: the X resources' Xft.dpi, which desktops set for their scale, else
+# the X screen's resolution. Nothing printed, status 1, when neither is known.
+pg_desktop_dpi() {
+  local dpi=""
+  if command -v xrdb >/dev/null 2>&1; then
+    dpi=$(xrdb -query 2>/dev/null | awk -F':[ \t]*' '$1 == "Xft.dpi" { print $2; exit }')
+  fi
+  if [ -z "$dpi" ] && command -v xdpyinfo >/dev/null 2>&1; then
+    dpi=$(xdpyinfo 2>/dev/null | awk '$1 == "resolution:" { split($2, r, "x"); print r[1]; exit }')
+  fi
+  [ -n "$dpi" ] || return 1
+  awk -v d="$dpi" 'BEGIN { s = int(d / 24 + 0.5); if (s < 4) s = 4; if (s > 12) s = 12; print s * 24 }'
+}
+
+# For the user's own prefix (WINEPREFIX) on a desktop: the desktop's display
+# scale, and the settings of the template that a prefix made from an older
+# one lacks. Changes only what differs; a change ends the prefix's
+# wineserver (and any program still running in it) so the next start sees it.
+pg_wine_desktop_settings() {
+  [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] || { _pg_die "no prefix"; return 1; }
+  local changed=0 want have
+  if ! wine reg query "$_PG_FONT_SUBSTITUTES" /v 'MS PGothic' </dev/null >/dev/null 2>&1; then
+    _pg_wine_font_substitutes </dev/null >/dev/null 2>&1 && changed=1
+  fi
+  if want=$(pg_desktop_dpi); then
+    have=$(_pg_wine_read_dpi)
+    if [ "$want" != "$have" ]; then
+      echo "wine-env: display scale $((want * 100 / 96)) % ($want DPI, was $have)" >&2
+      wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$want" /f \
+        </dev/null >/dev/null 2>&1 && changed=1
+    fi
+  fi
+  if [ $changed = 1 ]; then
+    wineserver -k 2>/dev/null || true
+    timeout 20 wineserver -w 2>/dev/null || true
+  fi
+  return 0
+}
+
+pg_wine_dpi() { # [DPI]
+  [ -n "${WINEPREFIX:-}" ] || { _pg_die "pg_wine_start first"; return 1; }
+  if [ $# -eq 0 ]; then
+    _pg_wine_read_dpi
+    return
+  fi
+  local dpi=$1
+  case "$dpi" in
+    '' | *[!0-9]*) _pg_die "pg_wine_dpi: not a DPI: $dpi"; return 1 ;;
+  esac
+  [ "$dpi" -ge 48 ] && [ "$dpi" -le 480 ] || { _pg_die "pg_wine_dpi: $dpi is out of range"; return 1; }
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+    </dev/null >/dev/null 2>&1 || { _pg_die "pg_wine_dpi: setting LogPixels failed"; return 1; }
+  _pg_wine_restart_server || { _pg_die "pg_wine_dpi: wine did not start again"; return 1; }
 }
 
 pg_xvfb_start() { # DEPTH -> prints ":N"

@@ -655,6 +655,73 @@ def unopenable_key(key: str):
             driver("reg-unlink", key)
 
 
+# ---- the display's scale ------------------------------------------------------------
+
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
+BASE_DPI = 96  # 100 %
+
+
+def display_dpi() -> int:
+    """The prefix's display DPI (LogPixels), 96 when it sets none."""
+    value = reg_value(DESKTOP_KEY, "LogPixels")
+    return int(value[1]) if value and value[0] == "REG_DWORD" else BASE_DPI
+
+
+_servers: list[subprocess.Popen] = []
+
+
+def restart_wineserver() -> None:
+    """Ends the session's wineserver, and with it every Wine program still
+    running, and starts it again as pg_wine_start does, so that programs
+    started afterwards read the registry as it now stands."""
+    host("wineserver", "-k", check=False, timeout=20)
+    host("wineserver", "-w", check=False, timeout=20)
+    # Kept, not waited for: the server outlives the test run, as
+    # pg_wine_start's does, and pg_wine_stop ends it.
+    _servers.append(subprocess.Popen(["wineserver", "-p"], stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     start_new_session=True))
+    r = run("cmd", "/c", "exit", timeout=120)
+    if r.returncode != 0:
+        raise AssertionError("wine did not start again after the wineserver restart")
+
+
+def set_display_dpi(dpi: int | None) -> None:
+    """Sets the prefix's display DPI (None: removes the setting, Wine's 96)
+    and restarts the wineserver (see restart_wineserver), as a user's
+    change of the display scale takes effect at the next sign-in."""
+    if dpi is None:
+        reg_delete_value(DESKTOP_KEY, "LogPixels")
+    else:
+        reg_add(DESKTOP_KEY, "LogPixels", str(int(dpi)), "REG_DWORD")
+    restart_wineserver()
+
+
+@contextlib.contextmanager
+def at_display_dpi(dpi: int):
+    """The block runs at this display DPI; the prefix's own setting is back
+    afterwards. Every Wine program running is ended on the way in and out."""
+    before = reg_value(DESKTOP_KEY, "LogPixels")
+    before_dpi = int(before[1]) if before and before[0] == "REG_DWORD" else None
+    if (before_dpi or BASE_DPI) == dpi:
+        yield
+        return
+    set_display_dpi(dpi)
+    try:
+        yield
+    finally:
+        set_display_dpi(before_dpi)
+
+
+def window_dpi(target: str | int) -> dict[str, int]:
+    """What a window reports of the scale, from pgdriver dpi: "window"
+    (GetDpiForWindow), "awareness" (0 unaware, 1 system, 2 per monitor),
+    "cursor" (SM_CXCURSOR at that DPI), "logpixels" (the screen's
+    GetDeviceCaps(LOGPIXELSX) in the DPI-unaware driver)."""
+    f = driver("dpi", "0x%x" % target if isinstance(target, int) else target)
+    return {k: int(f[k]) for k in ("window", "awareness", "cursor", "logpixels") if f.get(k)}
+
+
 # ---- running tests --------------------------------------------------------------------
 
 class WineTestCase(unittest.TestCase):

@@ -126,7 +126,21 @@ def layered_preview(base, ground, upper, lower=(0, 0)) -> list[list[tuple]]:
     return want
 
 
-def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = None) -> Window:
+def scaled_size(dpi: int) -> tuple[int, int]:
+    """The window's size at a display DPI: round(256 s) x round(192 s)."""
+    percent = dpi * 100 // pgtest.BASE_DPI
+    return tuple(layout.scaled(v, percent) for v in SIZE)
+
+
+def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = None,
+          dpi: int | None = None) -> Window:
+    """Tessary started as a user starts it. With `dpi`, at that display DPI
+    (pgtest.at_display_dpi, which ends any Wine program already running):
+    the prefix's own DPI is back once the test has ended the program."""
+    if dpi is not None:
+        scale = pgtest.at_display_dpi(dpi)
+        scale.__enter__()
+        case.addCleanup(scale.__exit__, None, None, None)
     proc = case.start(pgtest.exe("TESSARY"), cwd=cwd or pgtest.scratch_dir(), env=env)
     try:
         xid = main_xid(timeout=15)
@@ -143,7 +157,8 @@ def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = 
     w = Window(proc, xid)
     while time.monotonic() < until:
         img = w.shot()
-        if img.width == SIZE[0] and img.pixel(*centre(ZOOM)) != (0, 0, 0):
+        if img.width in (SIZE[0], scaled_size(dpi or pgtest.BASE_DPI)[0]) and \
+                img.pixel(*centre(ZOOM)) != (0, 0, 0):
             break
         time.sleep(0.05)
     return w

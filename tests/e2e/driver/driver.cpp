@@ -666,6 +666,35 @@ int CmdDepth(const Args&) {
   return kOk;
 }
 
+// The display scale as a window sees it: GetDpiForWindow, its DPI awareness
+// (0 unaware, 1 system, 2 per monitor) and the system's cursor size at that
+// DPI, looked up at run time since older systems lack them; and
+// GetDeviceCaps(LOGPIXELSX) of the screen as this (DPI-unaware) driver sees it.
+int CmdDpi(HWND h, const Args&) {
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  using WindowContext = DPI_AWARENESS_CONTEXT(WINAPI*)(HWND);
+  using ContextAwareness = int(WINAPI*)(DPI_AWARENESS_CONTEXT);
+  using MetricsForDpi = int(WINAPI*)(int, UINT);
+  const auto dpiFor = reinterpret_cast<DpiForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+  const auto context = reinterpret_cast<WindowContext>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+  const auto awareness = reinterpret_cast<ContextAwareness>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+  const auto metrics = reinterpret_cast<MetricsForDpi>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetSystemMetricsForDpi")));
+  const UINT dpi = dpiFor ? dpiFor(h) : 0;
+  Fact(L"window", std::to_wstring(dpi));
+  if (context && awareness) Fact(L"awareness", std::to_wstring(awareness(context(h))));
+  if (metrics && dpi) Fact(L"cursor", std::to_wstring(metrics(SM_CXCURSOR, dpi)));
+  HDC dc = GetDC(nullptr);
+  const int logPixels = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(nullptr, dc);
+  Fact(L"logpixels", std::to_wstring(logPixels));
+  return kOk;
+}
+
 // Opens FILE with no sharing at all and keeps it open for MS milliseconds
 // (another program holding a file, as an editor or a virus scanner does);
 // prints "held" once it is open.
@@ -1160,6 +1189,9 @@ const Command kCommands[] = {
      CmdWatchColour},
     {L"hold", 2, L"FILE MS   opens FILE unshared and keeps it open", CmdHold},
     {L"depth", 0, L"   GetDeviceCaps(BITSPIXEL) of the screen", CmdDepth},
+    {L"dpi", 1, L"TARGET   window (GetDpiForWindow), awareness, cursor (SM_CXCURSOR at it), "
+     L"logpixels (the screen's LOGPIXELSX)",
+     OnTarget<CmdDpi>},
     {L"drop", 4, L"TARGET X Y FILE...   WM_DROPFILES at client point X,Y", OnTarget<CmdDrop>},
     {L"reg-get", 2, L"KEY NAME   type, size, hex, text", CmdRegGet},
     {L"reg-delete", 2, L"KEY NAME   deletes the value (missing is fine)", CmdRegDelete},
