@@ -18,6 +18,7 @@
 #include "icon_source.h"
 #include "packed_bitmap.h"
 #include "result.h"
+#include "scale.h"
 #include "win/fonts.h"
 #include "win/icon_files.h"
 #include "win/messages.h"
@@ -109,11 +110,7 @@ std::wstring Capitalised(std::string_view ascii) {
 }  // namespace
 
 TForm1::TForm1() {
-  for (Control* c : std::initializer_list<Control*>{
-           &skin_, &rebuildButton_, &preview_, &zoomView_, &saveButton_, &titleStrip_,
-           &closeButton_, &gauge_, &gaugeCaption_, &minimizeButton_, &selectionFrame_,
-           &upperSlot_, &lowerSlot_})
-    AddControl(*c);
+  for (Control* c : Controls()) AddControl(*c);
 
   titleStrip_.OnMouseDown = [this](Control&, MouseButton b, ShiftState, int, int) {
     OnTitleStripMouseDown(b);
@@ -170,34 +167,71 @@ bool TForm1::CreateWindowHandle(HWND owner) {
   return true;
 }
 
-void TForm1::LoadArtwork() {
-  pg::Image skin = BitmapResource(L"SKIN");
-  if (skin.Empty()) skin = pg::Image(kSkinWidth, kSkinHeight, layout::SkinCream);
-  skin_.SetBounds(0, 0, skin.Width(), skin.Height());
-  skin_.SetBitmap(skin);
-  const pg::Image glyph = BitmapResource(L"SAVEGLYPH");
-  if (!glyph.Empty()) saveButton_.SetGlyph(glyph);
+void TForm1::LoadStartIcons() {
   session_.SetStartContent(pg::Slot::kUpper, pg::ContentOfIcon(IconResource(L"UPPERICON")));
   session_.SetStartContent(pg::Slot::kLower, pg::ContentOfIcon(IconResource(L"LOWERICON")));
 }
 
-void TForm1::MakeCaptionFont() {
-  captionFont_ = pgw::MakeUiFont(12);
+std::array<pgf::Control*, 13> TForm1::Controls() noexcept {
+  return {&skin_,        &rebuildButton_, &preview_,        &zoomView_,
+          &saveButton_,  &titleStrip_,    &closeButton_,    &gauge_,
+          &gaugeCaption_, &minimizeButton_, &selectionFrame_, &upperSlot_,
+          &lowerSlot_};
+}
+
+// The skin and the save glyph are drawn for each quarter step of scale
+// (SKIN, SKIN125, ... SKIN300), so nothing is stretched.
+void TForm1::LoadScaledArtwork() {
+  const std::wstring suffix = scale_.percent == 100 ? L"" : std::to_wstring(scale_.percent);
+  pg::Image skin = BitmapResource((L"SKIN" + suffix).c_str());
+  const pg::Place skinPlace = scale_.Of(layout::Image4);
+  if (skin.Empty()) skin = pg::Image(skinPlace.width, skinPlace.height, layout::SkinCream);
+  skin_.SetBounds(0, 0, skin.Width(), skin.Height());
+  skin_.SetBitmap(skin);
+  const pg::Image glyph = BitmapResource((L"SAVEGLYPH" + suffix).c_str());
+  if (!glyph.Empty()) saveButton_.SetGlyph(glyph);
+  captionFont_ = pgw::MakeUiFont(scale_.Edge(12));
   gaugeCaption_.SetFont(captionFont_.get());
 }
 
 void TForm1::LoadCursors() {
   const HINSTANCE self = GetModuleHandleW(nullptr);
-  const auto load = [self](const wchar_t* name) {
-    HCURSOR c = LoadCursorW(self, name);
-    return c ? c : LoadCursorW(nullptr, IDC_HAND);
+  const UINT dpi = static_cast<UINT>(scale_.percent * 96 / 100);
+  const int size = GetSystemMetricsForDpi(SM_CXCURSOR, dpi);
+  const auto load = [self, size](const wchar_t* name) {
+    pgw::unique_hcursor c(static_cast<HCURSOR>(LoadImageW(self, name, IMAGE_CURSOR, size, size, 0)));
+    if (!c) c.reset(static_cast<HCURSOR>(CopyImage(LoadCursorW(nullptr, IDC_HAND), IMAGE_CURSOR,
+                                                    0, 0, 0)));
+    return c;
   };
   openHand_ = load(L"CURSOR2");
   closedHand_ = load(L"CURSOR1");
   pointingHand_ = load(L"CURSOR3");
-  upperSlot_.SetCursor(pointingHand_);
-  lowerSlot_.SetCursor(pointingHand_);
-  zoomView_.SetCursor(openHand_);
+  upperSlot_.SetCursor(pointingHand_.get());
+  lowerSlot_.SetCursor(pointingHand_.get());
+  zoomView_.SetCursor(session_.Dragging() ? closedHand_.get() : openHand_.get());
+}
+
+void TForm1::ApplyScale(pg::Scale scale) {
+  scale_ = scale;
+  session_.SetScale(scale);
+  for (Control* c : Controls()) c->SetScale(scale);
+  LoadScaledArtwork();
+  LoadCursors();
+  zoomPicture_ = scale.percent == 100 ? pg::Image() : pg::Image(zoomView_.Width(), zoomView_.Height());
+  previewPicture_ = scale.percent == 100 ? pg::Image() : pg::Image(preview_.Width(), preview_.Height());
+  Paint(pg::Changes{.slots = true, .composite = true, .selection = true});
+}
+
+// The window moved to a display of another scale: it is laid out anew for
+// it, at the place Windows suggests.
+void TForm1::OnDpiChanged(WPARAM wp, LPARAM lp) {
+  ApplyScale(pg::Scale::ForDpi(LOWORD(wp)));
+  const RECT* suggested = reinterpret_cast<const RECT*>(lp);
+  const SIZE size = WindowSize();
+  SetWindowPos(Handle(), nullptr, suggested ? suggested->left : 0, suggested ? suggested->top : 0,
+               size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE | (suggested ? 0 : SWP_NOMOVE));
+  ::InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 bool TForm1::FormCreate() {
@@ -209,13 +243,12 @@ bool TForm1::FormCreate() {
       return false;
     }
   }
-  LoadArtwork();
-  MakeCaptionFont();
-  // The upper slot is selected at start.
-  const pg::Place frame = pg::Session::SelectionFrame(session_.Selected());
-  selectionFrame_.SetBounds(frame.left, frame.top, frame.width, frame.height);
+  LoadStartIcons();
+  // Every place at the window's own display scale; the upper slot is
+  // selected at start.
+  ApplyScale(pg::Scale::ForDpi(static_cast<int>(GetDpiForWindow(Handle()))));
   // The window takes the skin's size, centred on the screen.
-  const int w = skin_.Width(), h = skin_.Height();
+  const int w = WindowSize().cx, h = WindowSize().cy;
   const int x = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - w) / 2);
   const int y = std::max(0, (GetSystemMetrics(SM_CYSCREEN) - h) / 2);
   SetWindowPos(Handle(), nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -224,7 +257,6 @@ bool TForm1::FormCreate() {
   ChooseLowerIcon();
   // The first composite.
   rebuildButton_.Click();
-  LoadCursors();
   // Files dropped from the shell arrive as WM_DROPFILES.
   drops_.SetOwner(Handle());
   drops_.AcceptFiles();
@@ -263,18 +295,32 @@ void TForm1::ChooseLowerIcon() {
 }
 
 void TForm1::Paint(const pg::Changes& changed) {
+  const bool scaled = scale_.percent != 100;
   if (changed.slots) {
-    upperSlot_.SetIcon(session_.IconOf(pg::Slot::kUpper));
-    lowerSlot_.SetIcon(session_.IconOf(pg::Slot::kLower));
+    // Each slot's icon at 32 * s, every icon pixel a block of device pixels
+    // (a small icon keeps its place in the cell's top-left corner).
+    const int n = upperSlot_.Width();
+    for (auto [slot, box] : {std::pair{pg::Slot::kUpper, &upperSlot_},
+                             std::pair{pg::Slot::kLower, &lowerSlot_}}) {
+      const pg::Icon& icon = session_.IconOf(slot);
+      box->SetIcon(!scaled || icon.Empty()
+                       ? icon
+                       : pg::EnlargeNearest(icon, pg::ScaledIconSize(icon.colour.Width(), n),
+                                            pg::ScaledIconSize(icon.colour.Height(), n)));
+    }
   }
   if (changed.composite) {
-    preview_.SetBitmap(session_.Composite());
-    zoomView_.SetBitmap(session_.Zoomed());
+    if (scaled) {
+      pg::EnlargeNearestInto(session_.Composite(), previewPicture_);
+      pg::EnlargeNearestInto(session_.Composite(), zoomPicture_);
+      preview_.SetBitmap(previewPicture_);
+      zoomView_.SetBitmap(zoomPicture_);
+    } else {
+      preview_.SetBitmap(session_.Composite());
+      zoomView_.SetBitmap(session_.Zoomed());
+    }
   }
-  if (changed.selection) {
-    const pg::Place frame = pg::Session::SelectionFrame(session_.Selected());
-    selectionFrame_.SetBounds(frame.left, frame.top, frame.width, frame.height);
-  }
+  if (changed.selection) selectionFrame_.SetDesign(pg::Session::SelectionFrame(session_.Selected()));
   if (changed.history) {
     undoItem_.SetEnabled(session_.CanUndo());
     redoItem_.SetEnabled(session_.CanRedo());
@@ -308,6 +354,9 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_KEYDOWN:
       if (OnKeyDown(wp)) return 0;
       break;
+    case WM_DPICHANGED:
+      OnDpiChanged(wp, lp);
+      return 0;
     default:
       break;
   }
@@ -354,7 +403,7 @@ bool TForm1::TranslateShortcut(MSG& msg) const noexcept {
 void TForm1::OnRebuildClick() { Paint(session_.Rebuild()); }
 
 void TForm1::ShowZoomCursor() {
-  zoomView_.SetCursor(session_.Dragging() ? closedHand_ : openHand_);
+  zoomView_.SetCursor(session_.Dragging() ? closedHand_.get() : openHand_.get());
   POINT pt;
   GetCursorPos(&pt);
   SetCursorPos(pt.x, pt.y);
@@ -382,7 +431,7 @@ void TForm1::OnZoomMouseUp() {
 // switch): the drag ends as if released, so it never hangs on.
 void TForm1::OnZoomCaptureLost() {
   Paint(session_.CaptureLost());
-  zoomView_.SetCursor(openHand_);
+  zoomView_.SetCursor(openHand_.get());
 }
 
 void TForm1::OnUndoClick() { Paint(session_.Undo()); }

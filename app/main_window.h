@@ -8,6 +8,7 @@
 // Windows delivers them.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "form/form.h"
 #include "form/popup_menu.h"
 #include "icon_source.h"
+#include "image.h"
 #include "picker/picker_window.h"
 #include "session/layout.h"
 #include "session/session.h"
@@ -86,11 +88,17 @@ class TForm1 : public pgf::Form {
   // The pointer is put back where it is, so the new cursor shows at once.
   void ShowZoomCursor();
 
-  // Start-up.
-  void LoadArtwork();
-  void MakeCaptionFont();
+  // Start-up, and a new display scale: every control at its scaled place,
+  // the artwork, font and cursors drawn for it, the pictures enlarged.
+  void LoadStartIcons();
   void ChooseLowerIcon();
+  void ApplyScale(pg::Scale scale);
+  void LoadScaledArtwork();
   void LoadCursors();
+  void OnDpiChanged(WPARAM wp, LPARAM lp);
+  std::array<Control*, 13> Controls() noexcept;
+  // The window's size: the skin's.
+  SIZE WindowSize() const noexcept { return SIZE{skin_.Width(), skin_.Height()}; }
 
   // The progress display's two captions.
   static constexpr const wchar_t* kLoading = L"loading...";
@@ -135,11 +143,17 @@ class TForm1 : public pgf::Form {
   TForm2 picker_;
   TAnimateWindow minimizer_{*this};
 
-  // Screen cursors: the open hand over the zoom view, the closed hand while
-  // dragging, the pointing hand over the slot boxes.
-  HCURSOR openHand_ = nullptr;
-  HCURSOR closedHand_ = nullptr;
-  HCURSOR pointingHand_ = nullptr;
+  // Pictures at the display scale, reused from one paint to the next.
+  pg::Scale scale_;
+  pg::Image zoomPicture_;
+  pg::Image previewPicture_;
+
+  // Screen cursors at the system's cursor size for the scale: the open hand
+  // over the zoom view, the closed hand while dragging, the pointing hand
+  // over the slot boxes.
+  pgw::unique_hcursor openHand_;
+  pgw::unique_hcursor closedHand_;
+  pgw::unique_hcursor pointingHand_;
   pgw::unique_hicon bigIcon_;
   pgw::unique_hicon smallIcon_;
   pgw::unique_hfont captionFont_;

@@ -13,6 +13,25 @@ void Control::SetBounds(int left, int top, int width, int height) {
   Invalidate();
 }
 
+void Control::SetDesign(const Place& design) {
+  design_ = design;
+  const Place p = scale_.Of(design_);
+  SetBounds(p.left, p.top, p.width, p.height);
+}
+
+void Control::SetScale(const pg::Scale& scale) {
+  scale_ = scale;
+  SetDesign(design_);
+}
+
+RECT Control::OutlineWidths() const noexcept {
+  const Place& d = design_;
+  return RECT{scale_.Edge(d.left + 1) - scale_.Edge(d.left),
+              scale_.Edge(d.top + 1) - scale_.Edge(d.top),
+              scale_.Edge(d.left + d.width) - scale_.Edge(d.left + d.width - 1),
+              scale_.Edge(d.top + d.height) - scale_.Edge(d.top + d.height - 1)};
+}
+
 void Control::SetVisible(bool visible) {
   if (visible_ == visible) return;
   visible_ = visible;

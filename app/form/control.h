@@ -35,7 +35,12 @@ class Control {
   using NotifyHandler = std::function<void(Control&)>;
 
   Control(int left, int top, int width, int height, bool visible = true) noexcept
-      : left_(left), top_(top), width_(width), height_(height), visible_(visible) {}
+      : design_{left, top, width, height},
+        left_(left),
+        top_(top),
+        width_(width),
+        height_(height),
+        visible_(visible) {}
   explicit Control(Place p, bool visible = true) noexcept
       : Control(p.left, p.top, p.width, p.height, visible) {}
   virtual ~Control() = default;
@@ -56,6 +61,19 @@ class Control {
   void SetBounds(int left, int top, int width, int height);
   void SetTop(int top) { SetBounds(left_, top, width_, height_); }
   void SetVisible(bool visible);
+
+  // The control's place at 100 % and the display scale it is shown at: its
+  // bounds are the place's edges at that scale.
+  const Place& Design() const noexcept { return design_; }
+  const pg::Scale& DisplayScale() const noexcept { return scale_; }
+  // Moves the control to another place of the 100 % layout.
+  void SetDesign(const Place& design);
+  virtual void SetScale(const pg::Scale& scale);
+  // A line of one layout pixel at the control's scale, in device pixels.
+  int LineWidth() const noexcept { return scale_.Thickness(1); }
+  // The control's own one-pixel outline at its scale: the device pixels
+  // between the scaled edges of its outermost layout pixels, side by side.
+  RECT OutlineWidths() const noexcept;
 
   HCURSOR Cursor() const noexcept { return cursor_; }
   // Shows the new cursor at once when the pointer is on this control.
@@ -92,6 +110,8 @@ class Control {
  private:
   friend class Form;
   Form* form_ = nullptr;
+  Place design_;
+  pg::Scale scale_;
   int left_, top_, width_, height_;
   bool visible_;
   HCURSOR cursor_ = nullptr;

@@ -61,13 +61,37 @@ void SpeedButton::SetFont(HFONT font) {
   Invalidate();
 }
 
+namespace {
+
+// A flat button's edge of `width` device pixels: the system's thin raised
+// (or sunken) edge, drawn as the system draws it at one pixel and with the
+// same two colours at a display scale.
+void DrawButtonEdge(HDC dc, const RECT& r, bool sunken, int width) {
+  if (width <= 1) {
+    RECT e = r;
+    DrawEdge(dc, &e, sunken ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
+    return;
+  }
+  HBRUSH light = GetSysColorBrush(COLOR_BTNHIGHLIGHT);
+  HBRUSH dark = GetSysColorBrush(COLOR_BTNSHADOW);
+  HBRUSH topLeft = sunken ? dark : light;
+  HBRUSH bottomRight = sunken ? light : dark;
+  const RECT right{r.right - width, r.top, r.right, r.bottom};
+  const RECT bottom{r.left, r.bottom - width, r.right, r.bottom};
+  const RECT top{r.left, r.top, r.right - width, r.top + width};
+  const RECT left{r.left, r.top, r.left + width, r.bottom - width};
+  FillRect(dc, &right, bottomRight);
+  FillRect(dc, &bottom, bottomRight);
+  FillRect(dc, &top, topLeft);
+  FillRect(dc, &left, topLeft);
+}
+
+}  // namespace
+
 void SpeedButton::Paint(HDC dc) {
   RECT r = Bounds();
-  if (down_)
-    DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
-  else if (hover_)
-    DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
-  const int shift = down_ ? 1 : 0;
+  if (down_ || hover_) DrawButtonEdge(dc, r, down_, LineWidth());
+  const int shift = down_ ? LineWidth() : 0;
   if (glyph_.Empty()) {
     if (caption_.empty()) return;
     const int oldMode = SetBkMode(dc, TRANSPARENT);
@@ -166,6 +190,12 @@ void Label::FitText() {
   if (width != Width()) SetBounds(Left(), Top(), width, Height());
 }
 
+void Label::SetScale(const pg::Scale& scale) {
+  designedWidth_ = -1;
+  Control::SetScale(scale);
+  FitText();
+}
+
 void Label::Paint(HDC dc) {
   if (caption_.empty()) return;
   const int oldMode = SetBkMode(dc, TRANSPARENT);
@@ -179,10 +209,20 @@ void Label::Paint(HDC dc) {
   SetBkMode(dc, oldMode);
 }
 
+namespace {
+
+// Black outline of the given widths, `inside` filled within it.
+void FillOutlined(HDC dc, const RECT& r, const RECT& widths, HBRUSH inside) {
+  FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  const RECT in{r.left + widths.left, r.top + widths.top, r.right - widths.right,
+                r.bottom - widths.bottom};
+  if (in.right > in.left && in.bottom > in.top) FillRect(dc, &in, inside);
+}
+
+}  // namespace
+
 void Shape::Paint(HDC dc) {
-  pgw::SelectGuard pen(dc, GetStockObject(BLACK_PEN));
-  pgw::SelectGuard brush(dc, GetStockObject(WHITE_BRUSH));
-  Rectangle(dc, Left(), Top(), Left() + Width(), Top() + Height());
+  FillOutlined(dc, Bounds(), OutlineWidths(), static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
 }
 
 void Gauge::SetProgress(int value) {
@@ -193,10 +233,10 @@ void Gauge::SetProgress(int value) {
 }
 
 void Gauge::Paint(HDC dc) {
-  RECT r = Bounds();
-  FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  InflateRect(&r, -1, -1);
-  FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  const RECT widths = OutlineWidths();
+  FillOutlined(dc, Bounds(), widths, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  const RECT r{Left() + widths.left, Top() + widths.top, Left() + Width() - widths.right,
+               Top() + Height() - widths.bottom};
   const int filled = (r.right - r.left) * progress_ / 100;
   if (filled <= 0) return;
   RECT bar{r.left, r.top, r.left + filled, r.bottom};

@@ -73,6 +73,8 @@ class Label : public Control {
   void SetFont(HFONT font);  // not owned
   void SetTextColour(COLORREF c) noexcept { colour_ = c; }
   void Paint(HDC dc) override;
+  // The designed width is the one at the new scale; the text may widen it.
+  void SetScale(const pg::Scale& scale) override;
 
  private:
   void FitText();
@@ -83,15 +85,16 @@ class Label : public Control {
   COLORREF colour_ = RGB(0, 0, 0);
 };
 
-// A rectangle with a one-pixel black outline and a white fill.
+// A rectangle with a one-pixel black outline (one layout pixel at the
+// display scale) and a white fill.
 class Shape : public Control {
  public:
   using Control::Control;
   void Paint(HDC dc) override;
 };
 
-// A horizontal progress bar: black border, white ground, filled from the
-// left in proportion to a value 0..100.
+// A horizontal progress bar: black border of one layout pixel, white
+// ground, filled from the left in proportion to a value 0..100.
 class Gauge : public Control {
  public:
   using Control::Control;

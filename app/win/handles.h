@@ -49,6 +49,7 @@ struct AccelCloser { void operator()(HACCEL h) const noexcept { DestroyAccelerat
 struct GlobalCloser { void operator()(HGLOBAL h) const noexcept { GlobalFree(h); } };
 
 using unique_hicon = unique_handle<HICON, IconCloser>;
+using unique_hcursor = unique_handle<HCURSOR, CursorCloser>;
 using unique_hbitmap = unique_handle<HBITMAP, GdiCloser>;
 using unique_hfont = unique_handle<HFONT, GdiCloser>;
 using unique_hbrush = unique_handle<HBRUSH, GdiCloser>;
