@@ -164,13 +164,14 @@ def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = 
     return w
 
 
-def start_with_lower(case: pgtest.WineTestCase, ico: str, cwd: str | None = None) -> Window:
+def start_with_lower(case: pgtest.WineTestCase, ico: str, cwd: str | None = None,
+                     dpi: int | None = None) -> Window:
     """Tessary with icon 0 of the file `ico` in the lower slot: the shell's
     folder-icon setting names it while the program starts and reads it,
     and is as it was afterwards."""
     with pgtest.saved_key(FOLDER_ICON_KEY):
         pgtest.reg_add(FOLDER_ICON_KEY, "3", pgtest.win_path(ico) + ",0")
-        return start(case, cwd=cwd)
+        return start(case, cwd=cwd, dpi=dpi)
 
 
 def opaque_cell(base, ground) -> tuple[int, int]:
