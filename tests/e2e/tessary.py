@@ -46,9 +46,14 @@ def centre(rect):
 class Window:
     """One running Tessary and its X window."""
 
-    def __init__(self, proc: pgtest.Proc, xid: int):
+    def __init__(self, proc: pgtest.Proc, xid: int, dpi: int | None = None):
         self.proc = proc
         self.xid = xid
+        self.dpi = dpi or pgtest.BASE_DPI
+
+    def place(self, rect):
+        """A client rectangle of the 100 % layout where this window shows it."""
+        return layout.scaled_rect(rect, self.dpi * 100 // pgtest.BASE_DPI)
 
     def shot(self, save_as: str | None = None) -> pgtest.Image:
         return pgtest.screenshot(self.xid, save_as)
@@ -88,7 +93,7 @@ class Window:
         return all(img.pixel(x, top) == (0, 0, 0) for x in range(11, 45))
 
     def close(self, timeout: float = 5.0) -> int:
-        pgtest.click(self.xid, *centre(CLOSE_BUTTON))
+        pgtest.click(self.xid, *centre(self.place(CLOSE_BUTTON)))
         return self.proc.wait(timeout)
 
 
@@ -154,7 +159,7 @@ def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = 
     case.addCleanup(_end, proc)
     # The first paint follows the map; wait until the skin is there.
     until = time.monotonic() + 5
-    w = Window(proc, xid)
+    w = Window(proc, xid, dpi)
     while time.monotonic() < until:
         img = w.shot()
         if img.width in (SIZE[0], scaled_size(dpi or pgtest.BASE_DPI)[0]) and \

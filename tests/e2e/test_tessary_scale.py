@@ -138,8 +138,7 @@ class Scale(pgtest.WineTestCase):
                 self.assertEqual(blocks(w.shot(), zoom, k), solid)
                 self.assertTrue(nearest([[DROPPED] * 32] * 32, scaled(t.UPPER, dpi), w.shot()))
                 # The close button where the scaled skin shows it.
-                pgtest.click(w.xid, *t.centre(scaled(t.CLOSE_BUTTON, dpi)))
-                self.assertEqual(w.proc.wait(5), 0)
+                self.assertEqual(w.close(), 0)
 
     def test_a_new_dpi_lays_the_window_out_anew(self):
         w = self.open()
