@@ -126,8 +126,10 @@ def layered_preview(base, ground, upper, lower=(0, 0)) -> list[list[tuple]]:
     return want
 
 
-def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = None) -> Window:
-    proc = case.start(pgtest.exe("TESSARY"), cwd=cwd or pgtest.scratch_dir(), env=env)
+def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = None,
+          args: tuple[str, ...] = ()) -> Window:
+    """Tessary started in `cwd` with command-line `args` (given as they are)."""
+    proc = case.start(pgtest.exe("TESSARY"), *args, cwd=cwd or pgtest.scratch_dir(), env=env)
     try:
         xid = main_xid(timeout=15)
     except AssertionError as e:
@@ -370,7 +372,8 @@ def pac_file(rgb: tuple[int, int, int], header: bytes = b"\0" * 904) -> bytes:
 
 # The pop-up menu's items in order; separators are passed over by the
 # keyboard, greyed items are not.
-MENU_ITEMS = ["merge icons", "copy", "paste Upper", "paste Lower", "stay on top", "undo", "redo"]
+MENU_ITEMS = ["merge icons", "copy", "paste Upper", "paste Lower", "stay on top", "undo", "redo",
+              "open Upper...", "open Lower..."]
 
 
 def menu_keys(item: str) -> list[str]:
@@ -399,6 +402,15 @@ def choose(w: Window, item: str) -> None:
     open_menu(w)
     pgtest.key(*menu_keys(item))
     time.sleep(0.2)
+
+
+def hints() -> list[tuple[bool, str]]:
+    """(visible, text) of every tooltip control on screen or off it."""
+    out = []
+    for line in pgtest.driver("tooltips").all("tooltip"):
+        _hwnd, shown, _pid, *text = line.split(" ", 3)
+        out.append((shown == "visible", text[0] if text else ""))
+    return out
 
 
 def toggle_stay_on_top(w: Window) -> None:
