@@ -331,6 +331,7 @@ void TForm1::ShowHints() {
 }
 
 LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  hints_.Relay(msg, wp, lp);
   switch (msg) {
     case kOpenStartFiles:
       OpenStartFiles();

@@ -14,7 +14,8 @@ namespace pgf {
 // A menu item's shortcut: a virtual-key code (a letter's capital) with
 // Ctrl, and with Shift as well when `shift`; key 0 for none.
 struct Shortcut {
-  Shortcut(WORD key = 0, bool shift = false) noexcept : key(key), shift(shift) {}
+  Shortcut(WORD virtualKey = 0, bool withShift = false) noexcept
+      : key(virtualKey), shift(withShift) {}
   WORD key;
   bool shift;
 };

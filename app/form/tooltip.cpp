@@ -41,8 +41,6 @@ bool ToolTip::HasTip(UINT id) const noexcept {
 void ToolTip::SetTip(UINT id, const RECT& rect, const std::wstring& text) {
   if (!tip_) return;
   TOOLINFOW info = ToolInfo(owner_, id);
-  // The control watches the owner's mouse messages itself.
-  info.uFlags = TTF_SUBCLASS;
   info.rect = rect;
   info.lpszText = const_cast<wchar_t*>(text.c_str());
   if (!HasTip(id)) {
@@ -57,6 +55,14 @@ void ToolTip::RemoveTip(UINT id) {
   if (!tip_ || !HasTip(id)) return;
   TOOLINFOW info = ToolInfo(owner_, id);
   SendMessageW(tip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void ToolTip::Relay(UINT msg, WPARAM wp, LPARAM lp) noexcept {
+  if (!tip_ || msg < WM_MOUSEFIRST || msg > WM_MOUSELAST) return;
+  MSG m{owner_, msg, wp, lp, static_cast<DWORD>(GetMessageTime()), {}};
+  const DWORD pos = GetMessagePos();
+  m.pt = POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+  SendMessageW(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
 }
 
 }  // namespace pgf

@@ -26,6 +26,11 @@ class ToolTip {
   void SetTip(UINT id, const RECT& rect, const std::wstring& text);
   // Tip `id` gone; nothing shows over its rectangle any more.
   void RemoveTip(UINT id);
+  // The owner passes on its mouse messages: the control follows the
+  // pointer through them. (Letting the control subclass the owner instead
+  // is no good where removing one tip takes that subclass away from the
+  // owner's other tips too, as under Wine.)
+  void Relay(UINT msg, WPARAM wp, LPARAM lp) noexcept;
 
  private:
   bool HasTip(UINT id) const noexcept;

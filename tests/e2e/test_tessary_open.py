@@ -155,10 +155,19 @@ class OpenFromTheMenu(Files):
 
 
 class OpenFromTheCommandLine(Files):
-    def test_two_icons_relative_with_blanks_and_full(self):
-        # Relative to the current folder, one with a blank in its name.
+    def test_two_icons_relative_and_long_in_any_script(self):
+        # One relative to the current folder; one far past 260 characters,
+        # with blanks and several scripts in it.
+        folder = self.dir
+        for part in ["フォルダー 一", "Ελληνικά", "папка", "x" * 120, "y" * 120]:
+            folder = os.path.join(folder, part)
+        os.makedirs(folder, exist_ok=True)
+        green = os.path.join(folder, "green one.ico")
+        with open(green, "wb") as f:
+            f.write(t.solid_ico(GREEN))
+        self.assertGreater(len(pgtest.win_path(green)), 300)
         w = t.start(self, cwd=self.dir,
-                    args=(os.path.join("icons", "pattern.ico"), "green one.ico"))
+                    args=(os.path.join("icons", "pattern.ico"), pgtest.win_path(green)))
         self.assertEqual(self.wait_region(w, t.LOWER, {GREEN}), {GREEN})
         self.assertEqual(w.wait_preview(PATTERN), PATTERN)
         self.assertTrue(pgtest.no_msgbox("Pairglyph"))
@@ -166,16 +175,19 @@ class OpenFromTheCommandLine(Files):
     def test_two_libraries_pick_upper_then_lower(self):
         w = t.start(self, args=(pgtest.win_path(self.lib), pgtest.win_path(self.lib)))
         p = t.wait_picker(True)
-        p.click_item(0, double=True)
-        t.wait_picker(False)
-        self.assertEqual(self.wait_region(w, t.PREVIEW, {LIB_COLOURS[0]}), {LIB_COLOURS[0]})
-        # Then the lower slot's picker.
-        p = t.wait_picker(True)
         self.assertEqual(p.title, pgtest.win_path(self.lib))
+        p.click_item(0, double=True)
+        # The pick closes the picker and fills the upper slot; then the
+        # lower slot's picker opens (over the preview: the slots are read
+        # once it has closed).
+        time.sleep(1.0)
+        p = t.wait_picker(True)
         p.click_item(2, double=True)
         t.wait_picker(False)
         self.assertEqual(self.wait_region(w, t.LOWER, {LIB_COLOURS[2]}), {LIB_COLOURS[2]})
         self.assertEqual(colours(w.region(t.UPPER)), {LIB_COLOURS[0]})
+        time.sleep(0.3)
+        self.assertFalse(t.picker().visible)
 
     def test_a_missing_file_is_told_once_and_the_window_starts(self):
         plain = t.start(self)
