@@ -134,7 +134,7 @@ std::vector<StartFile> Session::PlanStartFiles(std::span<const std::u16string> p
 }
 
 bool Session::FileUnreadable(Error e) noexcept {
-  return e == Error::kFileNotFound || e == Error::kFileUnreadable || e == Error::kNotAFile;
+  return e == Error::kFileNotFound || e == Error::kFileUnreadable;
 }
 
 void Session::FollowDroppedFile(std::u16string_view path) { dialogFolder_ = FolderOfPath(path); }

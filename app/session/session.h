@@ -135,8 +135,9 @@ class Session {
   // file at its place.
   static std::vector<StartFile> PlanStartFiles(std::span<const std::u16string> paths);
   // Whether an error in opening a file means the file itself could not be
-  // read (missing, locked, a folder). The user hears of it on every route;
-  // a readable file that merely holds no icons is passed over in silence.
+  // read (missing, or locked by another program). The user hears of it on
+  // every route; a readable file that merely holds no icons, and a folder,
+  // are passed over in silence, as the shell passes over them.
   static bool FileUnreadable(Error e) noexcept;
   // Whether a slot still shows the picture it started with, so the window
   // can tell a new user how icons come in. An undo back to the start counts.

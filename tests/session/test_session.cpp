@@ -269,10 +269,10 @@ TEST(SessionOpen, CommandLineFilesGoUpperThenLowerAndNoFurther) {
 }
 
 TEST(SessionOpen, OnlyAFileThatCannotBeReadIsToldOnThePickersRoute) {
-  for (const Error e : {Error::kFileNotFound, Error::kFileUnreadable, Error::kNotAFile})
+  for (const Error e : {Error::kFileNotFound, Error::kFileUnreadable})
     EXPECT_TRUE(Session::FileUnreadable(e)) << static_cast<int>(e);
-  for (const Error e : {Error::kNotIconSource, Error::kTruncated, Error::kNoImages,
-                        Error::kBadResourceDirectory, Error::kFileTooLarge})
+  for (const Error e : {Error::kNotAFile, Error::kNotIconSource, Error::kTruncated,
+                        Error::kNoImages, Error::kBadResourceDirectory, Error::kFileTooLarge})
     EXPECT_FALSE(Session::FileUnreadable(e)) << static_cast<int>(e);
 }
 
