@@ -1,6 +1,7 @@
 // Tessary: compose a new 32x32 icon from two existing ones.
 #include "form/application.h"
 #include "main_window.h"
+#include "win/command_line.h"
 #include "win/messages.h"
 
 #include <commctrl.h>
@@ -29,6 +30,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Application.SetMainForm(&Form1);
   if (!Form1.FormCreate()) return 0;  // the display was refused; the user was told
   Application.ShowTaskbarButton();
+  // "Open with" and "Send to" name the files on the command line.
+  Form1.OpenAtStart(pgw::CommandLineFiles());
   Form1.Show();
 
   MSG msg{};

@@ -35,6 +35,10 @@ constexpr wchar_t kDepthRefused[] = L"256色環境ではご使用いただけま
 constexpr wchar_t kFolderIconKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
 constexpr COLORREF kCaptionColour = RGB(128, 128, 128);
+constexpr wchar_t kSlotHint[] = L"drop an icon file here, or use open\u2026 in the menu";
+// Posted to itself: the command line's files are taken once the window is
+// on screen, and the next one once the picker has closed.
+constexpr UINT kOpenStartFiles = WM_APP + 1;
 
 std::wstring ModuleFileName() {
   std::wstring path(MAX_PATH, L'\0');
@@ -136,10 +140,15 @@ TForm1::TForm1() {
   pasteLowerItem_.OnClick = [this](pgf::MenuItem&) { OnPasteClick(pg::Slot::kLower); };
   undoItem_.OnClick = [this](pgf::MenuItem&) { OnUndoClick(); };
   redoItem_.OnClick = [this](pgf::MenuItem&) { OnRedoClick(); };
+  openUpperItem_.OnClick = [this](pgf::MenuItem&) { OnOpenClick(pg::Slot::kUpper); };
+  openLowerItem_.OnClick = [this](pgf::MenuItem&) { OnOpenClick(pg::Slot::kLower); };
   undoItem_.SetEnabled(false);
   redoItem_.SetEnabled(false);
+  // Opening files comes last, in a group of its own: the items above keep
+  // their places for users who know them.
   menu_.Build({&mergeItem_, &copyItem_, &pasteUpperItem_, &pasteLowerItem_, nullptr,
-               &stayOnTopItem_, nullptr, &undoItem_, &redoItem_});
+               &stayOnTopItem_, nullptr, &undoItem_, &redoItem_, nullptr, &openUpperItem_,
+               &openLowerItem_});
 
   picker_.OnPicked = [this](pg::Slot slot, pg::SlotContent content) {
     TakePickedIcon(slot, std::move(content));
@@ -255,6 +264,8 @@ bool TForm1::FormCreate() {
   // The save dialog starts in the program's folder.
   session_.SetDialogFolder(pg::FolderOfPath(pgw::ToU16(ModuleFileName())));
   ChooseLowerIcon();
+  // Made before the first paint, which puts the hints over the slots.
+  hints_.Create(Handle());
   // The first composite.
   rebuildButton_.Click();
   // Files dropped from the shell arrive as WM_DROPFILES.
@@ -271,6 +282,27 @@ bool TForm1::FormCreate() {
 void TForm1::Show() {
   ShowWindow(Handle(), SW_SHOWNORMAL);
   UpdateWindow(Handle());
+  if (!startFiles_.empty()) PostMessageW(Handle(), kOpenStartFiles, 0, 0);
+}
+
+void TForm1::OpenAtStart(const std::vector<std::wstring>& files) {
+  std::vector<std::u16string> paths;
+  for (const std::wstring& f : files) paths.push_back(pgw::ToU16(f));
+  for (pg::StartFile& f : pg::Session::PlanStartFiles(paths)) startFiles_.push_back(std::move(f));
+}
+
+void TForm1::OpenStartFiles() {
+  // A message box of an earlier file runs its own message loop, in which
+  // this may arrive again: the loop below goes on once the box is closed.
+  if (openingStartFiles_) return;
+  openingStartFiles_ = true;
+  while (!startFiles_.empty() && !picker_.Visible() && !picker_.Filling()) {
+    const pg::StartFile file = std::move(startFiles_.front());
+    startFiles_.pop_front();
+    const std::wstring fileName = pgw::ToWide(file.path);
+    if (PutFileInSlot(file.slot, fileName)) session_.FollowDroppedFile(file.path);
+  }
+  openingStartFiles_ = false;
 }
 
 void TForm1::ChooseLowerIcon() {
@@ -308,6 +340,7 @@ void TForm1::Paint(const pg::Changes& changed) {
                        : pg::EnlargeNearest(icon, pg::ScaledIconSize(icon.colour.Width(), n),
                                             pg::ScaledIconSize(icon.colour.Height(), n)));
     }
+    ShowHints();
   }
   if (changed.composite) {
     if (scaled) {
@@ -328,8 +361,22 @@ void TForm1::Paint(const pg::Changes& changed) {
   if (changed.Any()) Update();
 }
 
+void TForm1::ShowHints() {
+  for (const pg::Slot slot : {pg::Slot::kUpper, pg::Slot::kLower}) {
+    const UINT id = static_cast<UINT>(slot);
+    if (session_.HoldsStartPicture(slot))
+      hints_.SetTip(id, (slot == pg::Slot::kUpper ? upperSlot_ : lowerSlot_).Bounds(), kSlotHint);
+    else
+      hints_.RemoveTip(id);
+  }
+}
+
 LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  hints_.Relay(msg, wp, lp);
   switch (msg) {
+    case kOpenStartFiles:
+      OpenStartFiles();
+      return 0;
     case WM_CLOSE:
       // Nothing to tidy: bitmaps are converted in memory, so this program
       // leaves no temporary files behind, and a "~temp.bmp" in the current
@@ -575,9 +622,7 @@ void TForm1::OnMergeClick() {
 }
 
 // A drop: the session says which slot box it landed on and how its file is
-// read. An icon file goes straight into the slot; a packed bitmap is
-// converted in memory and, like every other file that holds icons, offered
-// in the picker. Each file is read and parsed once.
+// read. Each file is read and parsed once.
 void TForm1::OnDropFiles(UINT msg, WPARAM wp, LPARAM lp) {
   drops_.ReadDrop(msg, wp, lp);
   // While the picker fills its list the drop is left alone: a second fill
@@ -586,33 +631,60 @@ void TForm1::OnDropFiles(UINT msg, WPARAM wp, LPARAM lp) {
   const std::wstring fileName = drops_.FileName;
   const pg::DropPlan plan =
       session_.PlanDrop(pgw::ToU16(fileName), {drops_.DropPoint.x, drops_.DropPoint.y});
-  if (plan.slot) {
-    switch (plan.route) {
-      case pg::DropRoute::kIconFile:
-        if (!LoadIconFile(*plan.slot, fileName)) return;
-        break;
-      case pg::DropRoute::kPackedBitmap: {
-        // Converted in memory: no temporary bitmap in the current folder,
-        // where it could overwrite a file of the user's.
-        auto bytes = pg::MappedFile::Open(std::filesystem::path(fileName));
-        auto bitmap = bytes ? pg::ConvertPackedBitmap(bytes->Data())
-                            : pg::Result<std::vector<std::uint8_t>>(bytes.error());
-        auto source = bitmap ? pg::OpenIconSource(*bitmap)
-                             : pg::Result<std::unique_ptr<pg::IconSource>>(bitmap.error());
-        if (!source) {
-          ShowFileError(fileName, kCannotOpen, pgw::Widen(pg::ErrorText(source.error())));
-          return;
-        }
-        OfferInPicker(*plan.slot, fileName, std::move(*source));
-        break;
-      }
-      case pg::DropRoute::kOther:
-        OpenIconPicker(*plan.slot, fileName);
-        break;
-    }
-  }
+  if (plan.slot && !PutFileInSlot(*plan.slot, fileName)) return;
   // The next save starts where the dropped file lies.
   session_.FollowDroppedFile(pgw::ToU16(fileName));
+}
+
+// The system's Open dialog for one slot, starting where the save dialog
+// would; the chosen file goes in as a drop of it on that slot would.
+void TForm1::OnOpenClick(pg::Slot slot) {
+  if (picker_.Filling()) return;
+  static constexpr wchar_t kFilter[] =
+      L"icon sources\0*.ico;*.cur;*.ani;*.png;*.bmp;*.pac;*.exe;*.dll;*.icl\0"
+      L"all files\0*.*\0";
+  std::vector<wchar_t> file(32768, L'\0');
+  const std::wstring folder = pgw::ToWide(session_.DialogFolder());
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = Handle();
+  ofn.lpstrFilter = kFilter;
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER |
+              OFN_NOCHANGEDIR;
+  if (!GetOpenFileNameW(&ofn)) return;
+  const std::wstring fileName(file.data());
+  if (PutFileInSlot(slot, fileName)) session_.FollowDroppedFile(pgw::ToU16(fileName));
+}
+
+// A packed bitmap is converted in memory and, like every other file that
+// holds icons, offered in the picker.
+bool TForm1::PutFileInSlot(pg::Slot slot, const std::wstring& fileName) {
+  switch (pg::Session::PlanOpen(pgw::ToU16(fileName), slot).route) {
+    case pg::DropRoute::kIconFile:
+      return LoadIconFile(slot, fileName);
+    case pg::DropRoute::kPackedBitmap: {
+      // Converted in memory: no temporary bitmap in the current folder,
+      // where it could overwrite a file of the user's.
+      auto bytes = pg::MappedFile::Open(std::filesystem::path(fileName));
+      auto bitmap = bytes ? pg::ConvertPackedBitmap(bytes->Data())
+                          : pg::Result<std::vector<std::uint8_t>>(bytes.error());
+      auto source = bitmap ? pg::OpenIconSource(*bitmap)
+                           : pg::Result<std::unique_ptr<pg::IconSource>>(bitmap.error());
+      if (!source) {
+        ShowFileError(fileName, kCannotOpen, pgw::Widen(pg::ErrorText(source.error())));
+        return false;
+      }
+      OfferInPicker(slot, fileName, std::move(*source));
+      return true;
+    }
+    case pg::DropRoute::kOther:
+      return OpenIconPicker(slot, fileName);
+  }
+  return true;
 }
 
 // An icon file is read and decoded whole before the slot gives anything
@@ -633,10 +705,17 @@ bool TForm1::LoadIconFile(pg::Slot slot, const std::wstring& fileName) {
 }
 
 // A file that is no icon source, or holds no icons, is passed over without
-// a word, as the shell passes over it.
-void TForm1::OpenIconPicker(pg::Slot slot, const std::wstring& fileName) {
+// a word, as the shell passes over it; one that cannot be read at all (a
+// name on the command line that names no file) is refused with the reason.
+bool TForm1::OpenIconPicker(pg::Slot slot, const std::wstring& fileName) {
   auto source = pgw::OpenIconFile(fileName);
-  if (source) OfferInPicker(slot, fileName, std::move(*source));
+  if (source) {
+    OfferInPicker(slot, fileName, std::move(*source));
+    return true;
+  }
+  if (!pg::Session::FileUnreadable(source.error())) return true;
+  ShowFileError(fileName, kCannotOpen, pgw::Widen(pg::ErrorText(source.error())));
+  return false;
 }
 
 void TForm1::OfferInPicker(pg::Slot slot, const std::wstring& shownName,
@@ -655,9 +734,11 @@ void TForm1::TakePickedIcon(pg::Slot slot, pg::SlotContent content) {
   Paint(session_.PutIcon(slot, std::move(content)));
 }
 
-// Back to the top of the topmost windows, which the picker's own place
+// The command line's next file, if one waits, once this has run its course;
+// back to the top of the topmost windows, which the picker's own place
 // there may have disturbed, with the drop registration renewed.
 void TForm1::OnPickerHidden() {
+  if (!startFiles_.empty()) PostMessageW(Handle(), kOpenStartFiles, 0, 0);
   if (!stayOnTop_) return;
   SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   drops_.AcceptFiles();

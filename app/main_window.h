@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "form/controls.h"
 #include "form/form.h"
 #include "form/popup_menu.h"
+#include "form/tooltip.h"
 #include "icon_source.h"
 #include "image.h"
 #include "picker/picker_window.h"
@@ -36,6 +38,10 @@ class TForm1 : public pgf::Form {
   // user has been told, and the program ends without showing the window.
   bool FormCreate();
   void Show();
+  // Files to put into the slots once the window is on screen, as the
+  // command line names them (full paths; the first for the upper slot, the
+  // second for the lower one).
+  void OpenAtStart(const std::vector<std::wstring>& files);
   HACCEL Accelerators() const noexcept { return menu_.Accelerators(); }
   // The menu's shortcuts belong to the main window: they act only while it
   // is the active window, so keys typed into the picker stay there.
@@ -70,23 +76,32 @@ class TForm1 : public pgf::Form {
   void OnMergeClick();
   void OnUndoClick();
   void OnRedoClick();
+  void OnOpenClick(pg::Slot slot);
   bool OnKeyDown(WPARAM key);
   void OnDropFiles(UINT msg, WPARAM wp, LPARAM lp);
 
-  // Getting icons in: an icon file straight into its slot (false, once the
-  // user was told why, when it cannot be read), any other file through the
-  // picker.
+  // Getting icons in, the same way whether a file was dropped on a slot,
+  // opened for it from the menu or named on the command line: an icon file
+  // straight into the slot, any other file through the picker. False, once
+  // the user was told why, when the file is refused; the dialogs' folder
+  // then stays where it was.
+  bool PutFileInSlot(pg::Slot slot, const std::wstring& fileName);
   bool LoadIconFile(pg::Slot slot, const std::wstring& fileName);
-  void OpenIconPicker(pg::Slot slot, const std::wstring& fileName);
+  bool OpenIconPicker(pg::Slot slot, const std::wstring& fileName);
   void OfferInPicker(pg::Slot slot, const std::wstring& shownName,
                      std::unique_ptr<pg::IconSource> source);
   void TakePickedIcon(pg::Slot slot, pg::SlotContent content);
   void OnPickerHidden();
+  // The command line's files, one after another: each waits until the
+  // picker an earlier one opened has closed.
+  void OpenStartFiles();
 
   // Painting what the session changed, once per operation.
   void Paint(const pg::Changes& changed);
   // The pointer is put back where it is, so the new cursor shows at once.
   void ShowZoomCursor();
+  // The hint over each slot box that still holds its start picture.
+  void ShowHints();
 
   // Start-up, and a new display scale: every control at its scaled place,
   // the artwork, font and cursors drawn for it, the pictures enlarged.
@@ -137,9 +152,14 @@ class TForm1 : public pgf::Form {
   pgf::MenuItem stayOnTopItem_{L"stay on top"};
   pgf::MenuItem undoItem_{L"undo", 'Z'};
   pgf::MenuItem redoItem_{L"redo", 'Y'};
+  pgf::MenuItem openUpperItem_{L"open Upper...", 'O'};
+  pgf::MenuItem openLowerItem_{L"open Lower...", pgf::CtrlShift('O')};
   bool stayOnTop_ = false;
 
   TDropFile drops_;
+  pgf::ToolTip hints_;
+  std::deque<pg::StartFile> startFiles_;
+  bool openingStartFiles_ = false;
   TForm2 picker_;
   TAnimateWindow minimizer_{*this};
 

@@ -7,9 +7,9 @@ constexpr UINT kFirstId = 100;
 
 std::wstring MenuText(const MenuItem& item) {
   std::wstring text = item.Caption();
-  if (item.CtrlKey()) {
-    text += L"\tCtrl+";
-    text.push_back(static_cast<wchar_t>(item.CtrlKey()));
+  if (const Shortcut& keys = item.Keys(); keys.key) {
+    text += keys.shift ? L"\tCtrl+Shift+" : L"\tCtrl+";
+    text.push_back(static_cast<wchar_t>(keys.key));
   }
   return text;
 }
@@ -42,8 +42,11 @@ void PopupMenu::Build(const std::vector<MenuItem*>& items) {
     if (!item->enabled_) flags |= MF_GRAYED;
     if (item->checked_) flags |= MF_CHECKED;
     AppendMenuW(menu_.get(), flags, item->id_, MenuText(*item).c_str());
-    if (item->CtrlKey())
-      accels.push_back(ACCEL{FVIRTKEY | FCONTROL, item->CtrlKey(), static_cast<WORD>(item->id_)});
+    // The table matches its modifiers exactly: Ctrl+O leaves Ctrl+Shift+O
+    // to an item of its own.
+    if (const Shortcut& keys = item->Keys(); keys.key)
+      accels.push_back(ACCEL{static_cast<BYTE>(FVIRTKEY | FCONTROL | (keys.shift ? FSHIFT : 0)),
+                             keys.key, static_cast<WORD>(item->id_)});
     items_.push_back(item);
   }
   accel_.reset(accels.empty() ? nullptr

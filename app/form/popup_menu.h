@@ -11,16 +11,26 @@
 
 namespace pgf {
 
+// A menu item's shortcut: a virtual-key code (a letter's capital) with
+// Ctrl, and with Shift as well when `shift`; key 0 for none.
+struct Shortcut {
+  Shortcut(WORD virtualKey = 0, bool withShift = false) noexcept
+      : key(virtualKey), shift(withShift) {}
+  WORD key;
+  bool shift;
+};
+
+inline Shortcut CtrlShift(WORD key) noexcept { return Shortcut(key, true); }
+
 class MenuItem {
  public:
-  // `shortcut`: a virtual-key code with Ctrl, 0 for none.
-  MenuItem(std::wstring caption, WORD ctrlKey = 0, int tag = 0)
-      : caption_(std::move(caption)), ctrlKey_(ctrlKey), tag_(tag) {}
+  MenuItem(std::wstring caption, Shortcut shortcut = {}, int tag = 0)
+      : caption_(std::move(caption)), shortcut_(shortcut), tag_(tag) {}
   MenuItem(const MenuItem&) = delete;
   MenuItem& operator=(const MenuItem&) = delete;
 
   const std::wstring& Caption() const noexcept { return caption_; }
-  WORD CtrlKey() const noexcept { return ctrlKey_; }
+  const Shortcut& Keys() const noexcept { return shortcut_; }
   int Tag() const noexcept { return tag_; }
   UINT Id() const noexcept { return id_; }
 
@@ -34,7 +44,7 @@ class MenuItem {
  private:
   friend class PopupMenu;
   std::wstring caption_;
-  WORD ctrlKey_;
+  Shortcut shortcut_;
   int tag_;
   UINT id_ = 0;
   bool enabled_ = true;

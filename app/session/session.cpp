@@ -17,8 +17,17 @@ Place Session::SelectionFrame(Slot selected) noexcept {
                layout::Shape1.height};
 }
 
+namespace {
+std::size_t SlotIndex(Slot s) noexcept { return s == Slot::kUpper ? 0 : 1; }
+}  // namespace
+
 void Session::SetStartContent(Slot s, SlotContent content) {
+  startIcons_[SlotIndex(s)] = content.icon;
   layers_.SetContent(s, std::move(content));
+}
+
+bool Session::HoldsStartPicture(Slot s) const noexcept {
+  return layers_.IconOf(s) == startIcons_[SlotIndex(s)];
 }
 
 Changes Session::Rebuild() {
@@ -111,6 +120,22 @@ std::optional<Slot> Session::SlotAt(Point at, Scale scale) noexcept {
 
 DropPlan Session::PlanDrop(std::u16string_view path, Point at) const {
   return DropPlan{SlotAt(at, scale_), RouteOfExtension(ExtensionOfPath(path))};
+}
+
+DropPlan Session::PlanOpen(std::u16string_view path, Slot slot) {
+  return DropPlan{slot, RouteOfExtension(ExtensionOfPath(path))};
+}
+
+std::vector<StartFile> Session::PlanStartFiles(std::span<const std::u16string> paths) {
+  std::vector<StartFile> files;
+  const Slot order[] = {Slot::kUpper, Slot::kLower};
+  for (std::size_t i = 0; i < paths.size() && i < std::size(order); ++i)
+    if (!paths[i].empty()) files.push_back(StartFile{order[i], paths[i]});
+  return files;
+}
+
+bool Session::FileUnreadable(Error e) noexcept {
+  return e == Error::kFileNotFound || e == Error::kFileUnreadable;
 }
 
 void Session::FollowDroppedFile(std::u16string_view path) { dialogFolder_ = FolderOfPath(path); }

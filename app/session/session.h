@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstdint>
+#include <array>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +59,13 @@ enum class SaveType : std::uint32_t {
 struct DropPlan {
   std::optional<Slot> slot;  // the slot box under the drop point, if any
   DropRoute route = DropRoute::kOther;
+};
+
+// A file named on the program's command line and the slot it goes to.
+struct StartFile {
+  Slot slot = Slot::kUpper;
+  std::u16string path;
+  friend bool operator==(const StartFile&, const StartFile&) = default;
 };
 
 class Session {
@@ -123,6 +132,22 @@ class Session {
   // A slot box takes a drop on any of its pixels and on the layout line just
   // past its right and bottom edges.
   static std::optional<Slot> SlotAt(Point at, Scale scale = {}) noexcept;
+  // A file opened from the menu for the slot the user chose: read as a
+  // drop of it on that slot would be.
+  static DropPlan PlanOpen(std::u16string_view path, Slot slot);
+  // Files named on the command line, already made full paths: the first
+  // goes to the upper slot, the second to the lower one, in that order;
+  // any further ones are left alone, and an empty argument stands for no
+  // file at its place.
+  static std::vector<StartFile> PlanStartFiles(std::span<const std::u16string> paths);
+  // Whether an error in opening a file means the file itself could not be
+  // read (missing, or locked by another program). The user hears of it on
+  // every route; a readable file that merely holds no icons, and a folder,
+  // are passed over in silence, as the shell passes over them.
+  static bool FileUnreadable(Error e) noexcept;
+  // Whether a slot still shows the picture it started with, so the window
+  // can tell a new user how icons come in. An undo back to the start counts.
+  bool HoldsStartPicture(Slot s) const noexcept;
   // The next save dialog starts in the folder of a dropped file; the window
   // calls this once a drop was handled without a refusal.
   void FollowDroppedFile(std::u16string_view path);
@@ -173,6 +198,7 @@ class Session {
   int saveDepth_ = 24;
   SaveType dialogType_ = SaveType::kIcon8;
   std::u16string dialogFolder_;
+  std::array<Icon, 2> startIcons_;  // by slot: upper, lower
 };
 
 }  // namespace pg

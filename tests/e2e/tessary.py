@@ -138,15 +138,16 @@ def scaled_size(dpi: int) -> tuple[int, int]:
 
 
 def start(case: pgtest.WineTestCase, cwd: str | None = None, env: dict | None = None,
-          dpi: int | None = None) -> Window:
-    """Tessary started as a user starts it. With `dpi`, at that display DPI
+          dpi: int | None = None, args: tuple[str, ...] = ()) -> Window:
+    """Tessary started as a user starts it, in `cwd` with command-line `args`
+    (given as they are). With `dpi`, at that display DPI
     (pgtest.at_display_dpi, which ends any Wine program already running):
     the prefix's own DPI is back once the test has ended the program."""
     if dpi is not None:
         scale = pgtest.at_display_dpi(dpi)
         scale.__enter__()
         case.addCleanup(scale.__exit__, None, None, None)
-    proc = case.start(pgtest.exe("TESSARY"), cwd=cwd or pgtest.scratch_dir(), env=env)
+    proc = case.start(pgtest.exe("TESSARY"), *args, cwd=cwd or pgtest.scratch_dir(), env=env)
     try:
         xid = main_xid(timeout=15)
     except AssertionError as e:
@@ -391,7 +392,8 @@ def pac_file(rgb: tuple[int, int, int], header: bytes = b"\0" * 904) -> bytes:
 
 # The pop-up menu's items in order; separators are passed over by the
 # keyboard, greyed items are not.
-MENU_ITEMS = ["merge icons", "copy", "paste Upper", "paste Lower", "stay on top", "undo", "redo"]
+MENU_ITEMS = ["merge icons", "copy", "paste Upper", "paste Lower", "stay on top", "undo", "redo",
+              "open Upper...", "open Lower..."]
 
 
 def menu_keys(item: str) -> list[str]:
@@ -420,6 +422,15 @@ def choose(w: Window, item: str) -> None:
     open_menu(w)
     pgtest.key(*menu_keys(item))
     time.sleep(0.2)
+
+
+def hints() -> list[tuple[bool, str]]:
+    """(visible, text) of every tooltip control on screen or off it."""
+    out = []
+    for line in pgtest.driver("tooltips").all("tooltip"):
+        _hwnd, shown, _pid, *text = line.split(" ", 3)
+        out.append((shown == "visible", text[0] if text else ""))
+    return out
 
 
 def toggle_stay_on_top(w: Window) -> None:

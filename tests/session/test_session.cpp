@@ -241,6 +241,70 @@ TEST(SessionDrop, TheSaveDialogFollowsTheDroppedFileAndTheSavedOne) {
   EXPECT_EQ(s.DialogFolder(), u"E:\\out");
 }
 
+// Opening a file from the menu reads it as a drop on the chosen slot would,
+// wherever the pointer is.
+TEST(SessionOpen, AnOpenedFileTakesTheDropsRouteForTheChosenSlot) {
+  for (const Slot slot : {Slot::kUpper, Slot::kLower}) {
+    EXPECT_EQ(Session::PlanOpen(u"C:\\a\\B.ICO", slot).route, DropRoute::kIconFile);
+    EXPECT_EQ(Session::PlanOpen(u"C:\\a\\b.pac", slot).route, DropRoute::kPackedBitmap);
+    EXPECT_EQ(Session::PlanOpen(u"C:\\a.ico\\lib.dll", slot).route, DropRoute::kOther);
+    EXPECT_EQ(Session::PlanOpen(u"C:\\a\\b.ico", slot).slot, slot);
+  }
+}
+
+TEST(SessionOpen, CommandLineFilesGoUpperThenLowerAndNoFurther) {
+  const std::u16string a = u"C:\\a.ico", b = u"C:\\b b\\lib.dll", c = u"C:\\c.ico";
+  struct Case {
+    std::vector<std::u16string> args;
+    std::vector<StartFile> want;
+  } cases[] = {
+      {{}, {}},
+      {{a}, {{Slot::kUpper, a}}},
+      {{a, b}, {{Slot::kUpper, a}, {Slot::kLower, b}}},
+      {{a, b, c}, {{Slot::kUpper, a}, {Slot::kLower, b}}},
+      // An empty argument keeps its place: the next file still goes below.
+      {{u"", b}, {{Slot::kLower, b}}},
+  };
+  for (const Case& k : cases) EXPECT_EQ(Session::PlanStartFiles(k.args), k.want) << k.args.size();
+}
+
+TEST(SessionOpen, OnlyAFileThatCannotBeReadIsToldOnThePickersRoute) {
+  for (const Error e : {Error::kFileNotFound, Error::kFileUnreadable})
+    EXPECT_TRUE(Session::FileUnreadable(e)) << static_cast<int>(e);
+  for (const Error e : {Error::kNotAFile, Error::kNotIconSource, Error::kTruncated,
+                        Error::kNoImages, Error::kBadResourceDirectory, Error::kFileTooLarge})
+    EXPECT_FALSE(Session::FileUnreadable(e)) << static_cast<int>(e);
+}
+
+TEST_F(SessionTest, ASlotHoldsItsStartPictureUntilAnIconIsPutThereAndAgainAfterAnUndo) {
+  EXPECT_TRUE(s.HoldsStartPicture(Slot::kUpper));
+  EXPECT_TRUE(s.HoldsStartPicture(Slot::kLower));
+  // Moving a layer leaves its picture as it is.
+  Drag(10, 10, {{30, 30}});
+  EXPECT_TRUE(s.HoldsStartPicture(Slot::kUpper));
+  s.PutIcon(Slot::kUpper, ContentOfIcon(Block(kBlue, 0, 0, 8, 8)));
+  EXPECT_FALSE(s.HoldsStartPicture(Slot::kUpper));
+  EXPECT_TRUE(s.HoldsStartPicture(Slot::kLower));
+  s.Undo();
+  EXPECT_TRUE(s.HoldsStartPicture(Slot::kUpper));
+  s.Redo();
+  EXPECT_FALSE(s.HoldsStartPicture(Slot::kUpper));
+  // A merge frees the upper slot and gives the lower one the composite.
+  s.Undo();
+  ASSERT_TRUE(s.Merge());
+  EXPECT_FALSE(s.HoldsStartPicture(Slot::kUpper));
+  EXPECT_FALSE(s.HoldsStartPicture(Slot::kLower));
+}
+
+TEST(SessionOpen, AnEmptyStartSlotHoldsItsStartPictureToo) {
+  Session s;
+  s.SetStartContent(Slot::kLower, SlotContent{});
+  s.Rebuild();
+  EXPECT_TRUE(s.HoldsStartPicture(Slot::kLower));
+  s.PutIcon(Slot::kLower, ContentOfIcon(Block(kRed, 0, 0, 32, 32)));
+  EXPECT_FALSE(s.HoldsStartPicture(Slot::kLower));
+}
+
 // A composite with more colours than an 8-bit palette holds.
 Icon ManyColours() {
   Icon icon{Image(32, 32, kBlack), Image(32, 32, kBlack)};

@@ -435,6 +435,22 @@ int CmdWindows(const Args&) {
   return kOk;
 }
 
+// A tooltip control answers WM_GETTEXT with the text of the tip it shows or
+// showed last.
+BOOL CALLBACK ReportToolTip(HWND h, LPARAM) {
+  if (lstrcmpiW(ClassName(h).c_str(), TOOLTIPS_CLASSW) != 0) return TRUE;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  Fact(L"tooltip", HwndText(h) + L' ' + (IsWindowVisible(h) ? L"visible " : L"hidden ") +
+                       std::to_wstring(pid) + L' ' + WindowText(h));
+  return TRUE;
+}
+
+int CmdToolTips(const Args&) {
+  EnumWindows(ReportToolTip, 0);
+  return kOk;
+}
+
 BOOL CALLBACK ReportDescendant(HWND h, LPARAM) {
   RECT r{};
   GetWindowRect(h, &r);
@@ -1169,6 +1185,7 @@ const Command kCommands[] = {
     {L"wait-gone", 2, L"TARGET TIMEOUT_MS   until no visible window matches", CmdWaitGone},
     {L"windows", 0, L"   every top-level window: hwnd, visibility, pid, class, title",
      CmdWindows},
+    {L"tooltips", 0, L"   every tooltip control: hwnd, visibility, pid, the tip's text", CmdToolTips},
     {L"children", 1, L"TARGET   every descendant: hwnd, id, class, visibility, rect, text",
      OnTarget<CmdChildren>},
     {L"text", 1, L"TARGET", OnTarget<CmdText>},
