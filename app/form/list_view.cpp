@@ -72,11 +72,7 @@ void ListView::DetachLargeImages() noexcept {
 
 void ListView::SetIconSpacing(int cx, int cy) noexcept {
   ListView_SetIconSpacing(Handle(), cx, cy);
-}
-
-SIZE ListView::IconSpacing() const noexcept {
-  const DWORD spacing = ListView_GetItemSpacing(Handle(), FALSE);
-  return SIZE{LOWORD(spacing), HIWORD(spacing)};
+  ListView_Arrange(Handle(), LVA_DEFAULT);
 }
 
 void ListView::SetPlace(Place place) noexcept {

@@ -56,9 +56,9 @@ class ListView : public ChildWindow {
   void SetLargeImages(const ImageList& images) noexcept;
   // The view lets go of its image list, before the list is made anew.
   void DetachLargeImages() noexcept;
-  // The distance between neighbouring items' left and top edges.
+  // The distance between neighbouring items' left and top edges; the items
+  // are arranged anew at it.
   void SetIconSpacing(int cx, int cy) noexcept;
-  SIZE IconSpacing() const noexcept;
   // Moves and sizes the view on its form.
   void SetPlace(Place place) noexcept;
   void SetFont(HFONT font) noexcept;  // not owned

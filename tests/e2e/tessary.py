@@ -193,11 +193,11 @@ def _end(proc: pgtest.Proc) -> None:
 
 # ---- fixtures ------------------------------------------------------------------
 
-def _solid_image(rgb: tuple[int, int, int], size: int) -> bytes:
-    """An icon file's image: 24 bits, opaque everywhere in one colour."""
-    r, g, b = rgb
-    row = bytes([b, g, r]) * size
-    xor = row * size  # rows bottom-up; all the same
+def _icon_image(rgb, size: int) -> bytes:
+    """An icon file's image: 24 bits, opaque everywhere, in one colour or,
+    given a list of `size` rows of (r, g, b), in those pixels."""
+    rows = rgb if isinstance(rgb, list) else [[rgb] * size] * size
+    xor = b"".join(bytes(v for r, g, b in row for v in (b, g, r)) for row in reversed(rows))
     mask_row = bytes(((size + 31) // 32) * 4)
     and_mask = mask_row * size
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 24, 0, len(xor) + len(and_mask),
@@ -206,10 +206,10 @@ def _solid_image(rgb: tuple[int, int, int], size: int) -> bytes:
 
 
 def solid_ico(rgb, size: int = 32) -> bytes:
-    """An icon file of solid 24-bit images: `rgb` one colour at size x size,
-    or a dict {size: colour} for one image of each size."""
+    """An icon file of opaque 24-bit images: `rgb` one colour at size x size,
+    or a dict {size: colour or rows of pixels} for one image of each size."""
     images = rgb if isinstance(rgb, dict) else {size: rgb}
-    blobs = [(n, _solid_image(c, n)) for n, c in images.items()]
+    blobs = [(n, _icon_image(c, n)) for n, c in images.items()]
     directory = struct.pack("<HHH", 0, 1, len(blobs))
     offset = 6 + 16 * len(blobs)
     for n, blob in blobs:
@@ -221,7 +221,7 @@ def solid_ico(rgb, size: int = 32) -> bytes:
 def icon_library(path: str, colours: list[tuple[int, int, int]], first_id: int = 1) -> None:
     """A resource-only PE32+ library whose icon groups first_id, first_id+1,
     ... are solid icons of these colours (icon index i = colour i; a dict
-    {size: colour} gives that group one image of each size), made with the
+    {size: colour or rows} gives that group one image of each size), made with the
     real resource compiler and linker; no colours give a library with no
     icon groups at all."""
     folder = os.path.dirname(path)
