@@ -20,10 +20,10 @@ void CopyPixels(const pg::Image& image, std::uint32_t* bits) {
 
 }  // namespace
 
-bool ImageList::Create(int size) {
+bool ImageList::Create(int size, int capacity) {
   Reset();
   size_ = size;
-  list_ = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 16, 16);
+  list_ = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, capacity < 1 ? 1 : capacity, 16);
   colour_ = pgw::MakeDibSection(size, size, colourBits_);
   mask_ = pgw::MakeDibSection(size, size, maskBits_);
   return list_ && colour_ && mask_;
@@ -64,6 +64,32 @@ bool ListView::Create(Form& form, Place place, int id) {
 
 void ListView::SetLargeImages(const ImageList& images) noexcept {
   ListView_SetImageList(Handle(), images.Handle(), LVSIL_NORMAL);
+}
+
+void ListView::DetachLargeImages() noexcept {
+  ListView_SetImageList(Handle(), nullptr, LVSIL_NORMAL);
+}
+
+void ListView::SetIconSpacing(int cx, int cy) noexcept {
+  ListView_SetIconSpacing(Handle(), cx, cy);
+  ListView_Arrange(Handle(), LVA_DEFAULT);
+}
+
+void ListView::SetPlace(Place place) noexcept {
+  SetWindowPos(Handle(), nullptr, place.left, place.top, place.width, place.height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ListView::SetFont(HFONT font) noexcept {
+  SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+void ListView::SetItemImage(int index, int imageIndex) noexcept {
+  LVITEMW item{};
+  item.mask = LVIF_IMAGE;
+  item.iItem = index;
+  item.iImage = imageIndex;
+  SendMessageW(Handle(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 void ListView::Clear() noexcept { ListView_DeleteAllItems(Handle()); }

@@ -25,13 +25,17 @@ class ImageList {
   ImageList(const ImageList&) = delete;
   ImageList& operator=(const ImageList&) = delete;
 
-  // Creates the list for images of size x size pixels, emptying it.
-  bool Create(int size);
+  // Creates the list for images of size x size pixels, emptying it, with
+  // room for `capacity` images before it grows: growing copies every image
+  // so far, which for a long list of large icons costs more than adding them.
+  bool Create(int size, int capacity = 16);
   void Clear() noexcept;
   // Appends a copy of an icon of the list's size; the new image's index,
   // -1 when it could not be added.
   int Add(const pg::Icon& icon) noexcept;
   HIMAGELIST Handle() const noexcept { return list_; }
+  // The images' width and height (0 before Create).
+  int Size() const noexcept { return size_; }
 
  private:
   void Reset() noexcept;
@@ -50,6 +54,15 @@ class ListView : public ChildWindow {
   bool Create(Form& form, Place place, int id);
 
   void SetLargeImages(const ImageList& images) noexcept;
+  // The view lets go of its image list, before the list is made anew.
+  void DetachLargeImages() noexcept;
+  // The distance between neighbouring items' left and top edges; the items
+  // are arranged anew at it.
+  void SetIconSpacing(int cx, int cy) noexcept;
+  // Moves and sizes the view on its form.
+  void SetPlace(Place place) noexcept;
+  void SetFont(HFONT font) noexcept;  // not owned
+  void SetItemImage(int index, int imageIndex) noexcept;
   void Clear() noexcept;
   // Appends an item; its index.
   int AddItem(const std::wstring& caption, int imageIndex);

@@ -2,7 +2,10 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "icon_intake.h"
+#include "scale.h"
 #include "win/fonts.h"
 #include "win/messages.h"
 #include "win/strings.h"
@@ -11,6 +14,8 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TessaryIconPicker";
 constexpr int kListId = 100;
+constexpr int kFontHeight = 12;  // the UI font's cell at 100 %
+constexpr UINT kBaseDpi = 96;     // 100 %
 
 }  // namespace
 
@@ -38,7 +43,7 @@ bool TForm2::CreateWindowHandle(HWND owner) {
   if (!CreateHandle(kClassName, L"Form2", nullptr, style, exStyle, 0, 0, r.right - r.left,
                     r.bottom - r.top, owner))
     return false;
-  font_ = pgw::MakeUiFont(12);
+  font_ = pgw::MakeUiFont(kFontHeight);
   for (pgf::SpeedButton* b : {&selectButton_, &cancelButton_, &smallIconButton_})
     b->SetFont(font_.get());
   if (!iconList_.Create(*this, picker_layout::ListView1, kListId) ||
@@ -47,7 +52,78 @@ bool TForm2::CreateWindowHandle(HWND owner) {
   SendMessageW(iconList_.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   iconList_.SetLargeImages(iconImages_);
   SetFocusChild(&iconList_);
+  // Made at 100 %; at another scale laid out anew before it is first shown.
+  if (const UINT dpi = GetDpiForWindow(Handle()); pg::Scale::ForDpi(static_cast<int>(dpi)) != scale_)
+    Relayout(dpi, nullptr);
   return true;
+}
+
+void TForm2::Relayout(UINT dpi, const RECT* suggested) {
+  scale_ = pg::Scale::ForDpi(static_cast<int>(dpi));
+  const HWND hwnd = Handle();
+  // The window: the scaled client, with the frame of this DPI around it.
+  const int clientW = scale_.Edge(picker_layout::kClientWidth);
+  const int clientH = scale_.Edge(picker_layout::kClientHeight);
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+  const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
+  RECT frame{0, 0, clientW, clientH};
+  AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, dpi);
+  RECT now;
+  GetWindowRect(hwnd, &now);
+  const POINT at = suggested ? POINT{suggested->left, suggested->top} : POINT{now.left, now.top};
+  int w = frame.right - frame.left, h = frame.bottom - frame.top;
+  SetWindowPos(hwnd, nullptr, at.x, at.y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  // A system whose frame is not the one it said (Wine draws its frame at
+  // the session's DPI) still gets the client size right.
+  RECT client;
+  GetClientRect(hwnd, &client);
+  if (client.right != clientW || client.bottom != clientH) {
+    w += clientW - client.right;
+    h += clientH - client.bottom;
+    SetWindowPos(hwnd, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  // The controls at their scaled places, in a font of the scale; the old
+  // font goes once nothing uses it.
+  iconList_.SetPlace(scale_.Of(picker_layout::ListView1));
+  for (auto [button, place] : {std::pair{&cancelButton_, picker_layout::SpeedButton2},
+                               std::pair{&smallIconButton_, picker_layout::SpeedButton3},
+                               std::pair{&selectButton_, picker_layout::SpeedButton1}}) {
+    const pg::Place p = scale_.Of(place);
+    button->SetBounds(p.left, p.top, p.width, p.height);
+  }
+  pgw::unique_hfont font = pgw::MakeUiFont(scale_.Edge(kFontHeight));
+  for (pgf::SpeedButton* b : {&selectButton_, &cancelButton_, &smallIconButton_})
+    b->SetFont(font.get());
+  iconList_.SetFont(font.get());
+  font_ = std::move(font);
+
+  // While the list fills, the fill makes its images anew at its end.
+  if (!filling_) RemakeImages();
+  // The view's own spacing is the system's icon spacing at the system's
+  // DPI, too narrow or too wide on a display of another scale: the
+  // spacing of 100 % at this one.
+  iconList_.SetIconSpacing(scale_.Edge(GetSystemMetricsForDpi(SM_CXICONSPACING, kBaseDpi)),
+                           scale_.Edge(GetSystemMetricsForDpi(SM_CYICONSPACING, kBaseDpi)));
+  ::InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void TForm2::ResetImages(int capacity) {
+  iconList_.DetachLargeImages();
+  iconImages_.Create(IconSize(), capacity);
+  iconList_.SetLargeImages(iconImages_);
+}
+
+void TForm2::RemakeImages() {
+  if (iconImages_.Size() == IconSize()) return;
+  const int count = iconList_.Count();
+  ResetImages(count);
+  if (!source_) return;  // hidden: the next fill makes them
+  // Each item's icon is the one of its index, whatever its caption says now.
+  for (int i = 0; i < count; ++i) {
+    auto icon = pg::IconForScale(*source_, i, iconImages_.Size());
+    iconList_.SetItemImage(i, icon ? iconImages_.Add(*icon) : -1);
+  }
 }
 
 bool TForm2::Visible() const noexcept { return Handle() && IsWindowVisible(Handle()); }
@@ -58,6 +134,9 @@ void TForm2::ShowFor(pg::Slot slot, std::wstring sourceFile,
   targetSlot_ = slot;
   sourceFile_ = std::move(sourceFile);
   source_ = std::move(source);
+  // It may have gone to a display of another scale while it was hidden.
+  if (const UINT dpi = GetDpiForWindow(Handle()); pg::Scale::ForDpi(static_cast<int>(dpi)) != scale_)
+    Relayout(dpi, nullptr);
   Fill();
   if (!Handle()) return;  // the program was closed while the list filled
   if (!placed_) {
@@ -92,18 +171,23 @@ void TForm2::Hide() {
 void TForm2::Fill() {
   filling_ = true;
   iconList_.Clear();
-  iconImages_.Clear();
   const int count = source_ ? source_->Count() : 0;
+  ResetImages(count);
+  const int n = iconImages_.Size();
   for (int i = 0; i < count; ++i) {
     // An icon that cannot be decoded keeps its place, with an empty image,
     // so every caption still names the icon of that index.
-    auto icon = source_->Extract(i, pg::kCellSize);
+    auto icon = pg::IconForScale(*source_, i, n);
     const int image = icon ? iconImages_.Add(*icon) : -1;
     iconList_.AddItem(std::to_wstring(i), image);
     if (OnFillProgress) OnFillProgress(pg::FillProgress(i, count));
     if (!pgf::ProcessMessages() || !Handle()) break;
   }
-  if (Handle()) SetWindowTextW(Handle(), sourceFile_.c_str());
+  if (Handle()) {
+    SetWindowTextW(Handle(), sourceFile_.c_str());
+    // Told of another DPI while it filled: the images at that scale.
+    RemakeImages();
+  }
   if (OnFillEnd) OnFillEnd();
   filling_ = false;
 }
@@ -136,6 +220,12 @@ void TForm2::OnSmallIconClick() { ChooseSelected(pg::kSmallSize); }
 LRESULT TForm2::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_CLOSE) {
     Hide();  // the window lives as long as the program
+    return 0;
+  }
+  if (msg == WM_DPICHANGED) {
+    // Moved to a display of another scale: the new DPI, and the place the
+    // system suggests for the window there.
+    Relayout(LOWORD(wp), reinterpret_cast<const RECT*>(lp));
     return 0;
   }
   return Form::HandleMessage(msg, wp, lp);

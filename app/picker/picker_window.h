@@ -3,7 +3,9 @@
 // as the large icon or as the small one. It is filled from an icon source
 // opened once by the caller, so neither the list nor the choice reads the
 // file again. It knows nothing of the main window: what it does there, it
-// reports through its callbacks.
+// reports through its callbacks. At a display scale s it lays itself out at
+// s times its 100 % places and shows each icon at 32 * s pixels, re-laid
+// whenever it is told of a new DPI.
 #pragma once
 
 #include <functional>
@@ -19,7 +21,8 @@
 #include "session/layout.h"
 #include "win/handles.h"
 
-// The picker's places in client pixels, by the names of its controls.
+// The picker's places in client pixels at 100 %, by the names of its
+// controls; at a display scale each is Scale::Of its place here.
 namespace picker_layout {
 inline constexpr int kClientWidth = 268;
 inline constexpr int kClientHeight = 194;
@@ -60,6 +63,16 @@ class TForm2 : public pgf::Form {
   using Control = pgf::Control;
 
   void Fill();
+  // Lays the window out at the scale of `dpi`: its size (at `suggested`'s
+  // top-left, else where it is), its controls' places, their font, and the
+  // icons' size.
+  void Relayout(UINT dpi, const RECT* suggested);
+  // An empty image list at the scale's icon size with room for `capacity`.
+  void ResetImages(int capacity);
+  // The list's images made anew at the scale's icon size, from the source
+  // while it is held.
+  void RemakeImages();
+  int IconSize() const noexcept { return scale_.Edge(pg::kCellSize); }
   void OnSelectClick();
   void OnCancelClick();
   void OnSmallIconClick();
@@ -70,6 +83,7 @@ class TForm2 : public pgf::Form {
   pg::Slot targetSlot_ = pg::Slot::kUpper;
   bool filling_ = false;
   bool placed_ = false;  // centred once; afterwards it reopens where it was
+  pg::Scale scale_;
 
   pgf::ListView iconList_;
   pgf::ImageList iconImages_;

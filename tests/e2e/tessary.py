@@ -200,26 +200,37 @@ def _end(proc: pgtest.Proc) -> None:
 
 # ---- fixtures ------------------------------------------------------------------
 
-def solid_ico(rgb: tuple[int, int, int], size: int = 32) -> bytes:
-    """A size x size icon file, 24 bits, opaque everywhere in one colour."""
-    r, g, b = rgb
-    row = bytes([b, g, r]) * size
-    xor = row * size  # rows bottom-up; all the same
+def _icon_image(rgb, size: int) -> bytes:
+    """An icon file's image: 24 bits, opaque everywhere, in one colour or,
+    given a list of `size` rows of (r, g, b), in those pixels."""
+    rows = rgb if isinstance(rgb, list) else [[rgb] * size] * size
+    xor = b"".join(bytes(v for r, g, b in row for v in (b, g, r)) for row in reversed(rows))
     mask_row = bytes(((size + 31) // 32) * 4)
     and_mask = mask_row * size
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 24, 0, len(xor) + len(and_mask),
                          0, 0, 0, 0)
-    image = header + xor + and_mask
-    directory = struct.pack("<HHH", 0, 1, 1) + struct.pack(
-        "<BBBBHHII", size % 256, size % 256, 0, 0, 1, 24, len(image), 22)
-    return directory + image
+    return header + xor + and_mask
+
+
+def solid_ico(rgb, size: int = 32) -> bytes:
+    """An icon file of opaque 24-bit images: `rgb` one colour at size x size,
+    or a dict {size: colour or rows of pixels} for one image of each size."""
+    images = rgb if isinstance(rgb, dict) else {size: rgb}
+    blobs = [(n, _icon_image(c, n)) for n, c in images.items()]
+    directory = struct.pack("<HHH", 0, 1, len(blobs))
+    offset = 6 + 16 * len(blobs)
+    for n, blob in blobs:
+        directory += struct.pack("<BBBBHHII", n % 256, n % 256, 0, 0, 1, 24, len(blob), offset)
+        offset += len(blob)
+    return directory + b"".join(blob for _, blob in blobs)
 
 
 def icon_library(path: str, colours: list[tuple[int, int, int]], first_id: int = 1) -> None:
     """A resource-only PE32+ library whose icon groups first_id, first_id+1,
-    ... are solid icons of these colours (icon index i = colour i), made with
-    the real resource compiler and linker; no colours give a library with
-    no icon groups at all."""
+    ... are solid icons of these colours (icon index i = colour i; a dict
+    {size: colour or rows} gives that group one image of each size), made with the
+    real resource compiler and linker; no colours give a library with no
+    icon groups at all."""
     folder = os.path.dirname(path)
     lines = ['1 RCDATA { "no icons here" }'] if not colours else []
     made = []

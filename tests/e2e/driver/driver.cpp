@@ -764,6 +764,35 @@ int CmdDrop(HWND h, const Args& a) {
   return kOk;
 }
 
+// WM_DPICHANGED as the system sends it when a window moves to a display of
+// another scale: the new DPI in both halves of wParam and, with a suggested
+// rectangle, its address in lParam. Like a drop's block, the rectangle is
+// written into the target's memory, where its window procedure reads it.
+int CmdDpiChanged(HWND h, const Args& a) {
+  uint64_t dpi = 0;
+  if (!ParseUInt(a[1], dpi) || dpi == 0 || dpi > 0xFFFF) return Fail(L"bad DPI " + a[1], kUsage);
+  const WPARAM wp = MAKEWPARAM(static_cast<WORD>(dpi), static_cast<WORD>(dpi));
+  void* remote = nullptr;
+  if (a.size() >= 6) {
+    long long v[4] = {};
+    for (int i = 0; i < 4; ++i)
+      if (!ParseInt(a[2 + i], v[i])) return Fail(L"bad rectangle", kUsage);
+    const RECT r{static_cast<LONG>(v[0]), static_cast<LONG>(v[1]), static_cast<LONG>(v[0] + v[2]),
+                 static_cast<LONG>(v[1] + v[3])};
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    OwnedHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid));
+    if (!process) return Fail(L"cannot open process " + std::to_wstring(pid));
+    remote = VirtualAllocEx(process.get(), nullptr, sizeof r, MEM_COMMIT | MEM_RESERVE,
+                            PAGE_READWRITE);
+    if (!remote || !WriteProcessMemory(process.get(), remote, &r, sizeof r, nullptr))
+      return Fail(L"cannot write the rectangle into process " + std::to_wstring(pid));
+  }
+  if (!PostMessageW(h, WM_DPICHANGED, wp, reinterpret_cast<LPARAM>(remote)))
+    return Fail(L"PostMessage(WM_DPICHANGED) failed");
+  return kOk;
+}
+
 // ---- registry -----------------------------------------------------------------
 
 bool SplitKey(const std::wstring& path, HKEY& root, std::wstring& sub) {
@@ -1210,6 +1239,8 @@ const Command kCommands[] = {
      L"logpixels (the screen's LOGPIXELSX)",
      OnTarget<CmdDpi>},
     {L"drop", 4, L"TARGET X Y FILE...   WM_DROPFILES at client point X,Y", OnTarget<CmdDrop>},
+    {L"dpi-changed", 2, L"TARGET DPI [X Y W H]   WM_DPICHANGED, with that suggested screen rect",
+     OnTarget<CmdDpiChanged>},
     {L"reg-get", 2, L"KEY NAME   type, size, hex, text", CmdRegGet},
     {L"reg-delete", 2, L"KEY NAME   deletes the value (missing is fine)", CmdRegDelete},
     {L"reg-link", 2, L"KEY TARGET|self   KEY becomes a registry link (TARGET: kernel path)",
