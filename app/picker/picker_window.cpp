@@ -86,12 +86,8 @@ void TForm2::Relayout(UINT dpi, const RECT* suggested) {
   // The controls at their scaled places, in a font of the scale; the old
   // font goes once nothing uses it.
   iconList_.SetPlace(scale_.Of(picker_layout::ListView1));
-  for (auto [button, place] : {std::pair{&cancelButton_, picker_layout::SpeedButton2},
-                               std::pair{&smallIconButton_, picker_layout::SpeedButton3},
-                               std::pair{&selectButton_, picker_layout::SpeedButton1}}) {
-    const pg::Place p = scale_.Of(place);
-    button->SetBounds(p.left, p.top, p.width, p.height);
-  }
+  for (pgf::SpeedButton* b : {&cancelButton_, &smallIconButton_, &selectButton_})
+    b->SetScale(scale_);
   pgw::unique_hfont font = pgw::MakeUiFont(scale_.Edge(kFontHeight));
   for (pgf::SpeedButton* b : {&selectButton_, &cancelButton_, &smallIconButton_})
     b->SetFont(font.get());
