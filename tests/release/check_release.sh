@@ -125,7 +125,7 @@ wine reg add "$key" /v 'Shell Icon BPP' /d 32 /f >/dev/null 2>&1
 (cd "$win" && exec setsid wine ./Depthwell.exe) </dev/null >"$scratch/depthwell.log" 2>&1 &
 depthwell=$!
 pids+=("$depthwell")
-if box=$(wait_window '^Depthwell$' "$depthwell" 60); then
+if box=$(wait_window '^確認$' "$depthwell" 60); then
   xdotool key --window "$box" Return
   status=0
   wait_exit "$depthwell" 30 || status=$?
@@ -161,11 +161,18 @@ fi
 if ! run_examples "$scratch/windows" wine "$win/pairglyph.exe"; then
   fail "the README's examples fail with pairglyph.exe"; cat "$scratch/windows.stderr" >&2
 fi
-if diff -r "$scratch/native" "$scratch/windows" >"$scratch/diff" && cmp -s "$scratch/native.stdout" "$scratch/windows.stdout"; then
-  ok "pairglyph.exe writes and prints what the native command does ($(find "$scratch/native" -maxdepth 1 -type f | wc -l) files)"
+# The files byte for byte; the printed text line for line (a Windows
+# console program ends its lines with CR LF).
+if diff -r "$scratch/native" "$scratch/windows" >"$scratch/diff"; then
+  ok "pairglyph.exe writes the bytes the native command writes ($(find "$scratch/native" -maxdepth 1 -type f | wc -l) files)"
 else
-  fail "pairglyph.exe and the native command differ:"; cat "$scratch/diff" >&2
-  diff <(od -c "$scratch/native.stdout") <(od -c "$scratch/windows.stdout") | head -20 >&2 || true
+  fail "pairglyph.exe and the native command write different files:"; cat "$scratch/diff" >&2
+fi
+if sed 's/\r$//' "$scratch/windows.stdout" | cmp -s "$scratch/native.stdout" - && [ -s "$scratch/native.stdout" ]; then
+  ok "pairglyph.exe prints what the native command prints"
+else
+  fail "pairglyph.exe and the native command print different text:"
+  sed 's/\r$//' "$scratch/windows.stdout" | diff "$scratch/native.stdout" - | head -20 >&2 || true
 fi
 
 # ---- the man page
