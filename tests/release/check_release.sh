@@ -62,7 +62,7 @@ for exe in Tessary Depthwell pairglyph; do
   size=$(stat -c %s "$f")
   ((size <= 2621440)) || fail "$exe.exe is $size bytes, more than 2.5 MB"
   if x86_64-w64-mingw32-objdump -h "$f" | grep -q '\.debug_'; then fail "$exe.exe is not stripped"; fi
-  python3 - "$f" "$version" "$exe" <<'PY' || fail "$exe.exe's version resource does not say $version"
+  python3 - "$f" "$version" "$exe" <<'PY' || fail "$exe.exe's version resource or manifest does not say $version"
 import sys
 data = open(sys.argv[1], "rb").read()
 version, name = sys.argv[2], sys.argv[3]
@@ -75,6 +75,9 @@ for key in ("FileVersion", "ProductVersion"):
     if not value.lstrip("\0").startswith(version + "\0"):
         sys.exit(1)
 if ("OriginalFilename\0").encode("utf-16-le") not in data or (name + ".exe").encode("utf-16-le") not in data:
+    sys.exit(1)
+# The manifest names the program's assembly with the same version.
+if name != "pairglyph" and ('version="%s.0"' % version).encode() not in data:
     sys.exit(1)
 PY
   ok "$exe.exe: $size bytes, stripped, version $version"
