@@ -30,6 +30,7 @@
 #include "layers.h"
 #include "packed_bitmap.h"
 #include "multi_size.h"
+#include "pg_version.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-constexpr std::string_view kVersion = "pairglyph 0.1\n";
+constexpr std::string_view kVersion = "pairglyph " PG_VERSION "\n";
 
 constexpr std::string_view kUsage =
     R"(usage: pairglyph compose -o OUT.ico [options]

@@ -7,6 +7,8 @@ PACKAGES=(
   # native build and tests
   build-essential cmake ninja-build pkg-config git ca-certificates
   libgtest-dev libbenchmark-dev libstb-dev
+  # releases: the Debian package, the checks of both packages, the man page
+  dpkg-dev man-db unzip
   # fuzzing: clang with libFuzzer and the sanitizer runtimes
   clang libclang-rt-14-dev
   # the Windows build and running it

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up the machine and runs every test: the native core and command-line
 # tests, the same core tests cross-built and run under Wine, the end-to-end
-# tests of Tessary and Depthwell under Wine in Xvfb, and each fuzz target
-# for a bounded time.
+# tests of Tessary and Depthwell under Wine in Xvfb, the release packages
+# (scripts/release.sh) unpacked and installed as users do, and each fuzz
+# target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -23,6 +24,10 @@ source "$root/scripts/wine-env.sh"
 pg_wine_start
 trap pg_wine_stop EXIT
 ctest --preset windows -j1
+
+echo "== release packages, checked as users get them"
+"$root/scripts/release.sh"
+"$root/tests/release/check_release.sh" "$root/dist"
 
 echo "== fuzz targets (${PG_FUZZ_SECONDS:=30}s each)"
 cmake --preset fuzz >/dev/null
