@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "clipboard.h"
-#include "clipboard_image.h"
+#include "imaging/clipboard_image.h"
 #include "main_window.h"
-#include "merge.h"
+#include "imaging/merge.h"
 #include "win/strings.h"
 
 // The composite exactly as the preview shows it, the key colour included.

@@ -5,11 +5,11 @@
 // once; the picker lists and extracts from that one parse.
 #include <utility>
 
-#include "file_io.h"
-#include "folder_icon_setting.h"
-#include "icon_intake.h"
+#include "platform/file_io.h"
+#include "imaging/folder_icon_setting.h"
+#include "imaging/icon_intake.h"
 #include "main_window.h"
-#include "packed_bitmap.h"
+#include "imaging/packed_bitmap.h"
 #include "win/icon_files.h"
 #include "win/strings.h"
 

@@ -4,7 +4,7 @@
 // of the layers is recorded here as the state it started from; the history
 // itself is the core's (pg::LayerHistory).
 #include "main_window.h"
-#include "nudge.h"
+#include "imaging/nudge.h"
 
 void TForm1::MakeHistoryItems() {
   undo1.OnClick = [this](pgf::MenuItem& s) { UndoClick(s); };

@@ -6,14 +6,14 @@
 
 #include <vector>
 
-#include "bmp.h"
-#include "file_io.h"
-#include "folder_icon_setting.h"
-#include "ico_reader.h"
-#include "icon_source.h"
-#include "icon_writer.h"
-#include "keysplit.h"
-#include "result.h"
+#include "imaging/bmp.h"
+#include "platform/file_io.h"
+#include "imaging/folder_icon_setting.h"
+#include "imaging/ico_reader.h"
+#include "imaging/icon_source.h"
+#include "imaging/icon_writer.h"
+#include "imaging/keysplit.h"
+#include "imaging/result.h"
 #include "win/fonts.h"
 #include "win/icon_files.h"
 #include "win/resources.h"

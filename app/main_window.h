@@ -14,13 +14,13 @@
 #include "form/controls.h"
 #include "form/form.h"
 #include "form/popup_menu.h"
-#include "history.h"
-#include "icon.h"
-#include "layers.h"
+#include "imaging/history.h"
+#include "imaging/icon.h"
+#include "imaging/layers.h"
 #include "main_window_layout.h"
-#include "palette.h"
+#include "imaging/palette.h"
 #include "picker/picker_window.h"
-#include "result.h"
+#include "imaging/result.h"
 #include "win/handles.h"
 
 class TForm1 : public pgf::Form, private PickerHost {

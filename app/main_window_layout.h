@@ -2,7 +2,7 @@
 // artwork and the tests read too.
 #pragma once
 
-#include "colour.h"
+#include "imaging/colour.h"
 #include "form/control.h"
 
 namespace layout {

@@ -22,14 +22,14 @@
 #include <unistd.h>
 #endif
 
-#include "bmp.h"
-#include "file_io.h"
-#include "icon_source.h"
-#include "icon_writer.h"
-#include "keysplit.h"
-#include "layers.h"
-#include "packed_bitmap.h"
-#include "multi_size.h"
+#include "imaging/bmp.h"
+#include "platform/file_io.h"
+#include "imaging/icon_source.h"
+#include "imaging/icon_writer.h"
+#include "imaging/keysplit.h"
+#include "imaging/layers.h"
+#include "imaging/packed_bitmap.h"
+#include "imaging/multi_size.h"
 
 namespace {
 

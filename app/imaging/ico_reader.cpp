@@ -17,14 +17,14 @@
 // mask: one bit per pixel, 1 = transparent, rows padded to 32 bits
 // ((w + 31) / 32 * 4 bytes), bottom row first. The number of bits is taken
 // from the image's own header; the entry's bit count is often wrong.
-#include "ico_reader.h"
+#include "imaging/ico_reader.h"
 
 #include <algorithm>
 #include <cassert>
 
-#include "dib.h"
-#include "png.h"
-#include "resample.h"
+#include "imaging/dib.h"
+#include "imaging/png.h"
+#include "imaging/resample.h"
 
 namespace pg {
 namespace {

@@ -7,9 +7,9 @@
 #include <span>
 #include <vector>
 
-#include "byte_reader.h"
-#include "icon.h"
-#include "result.h"
+#include "imaging/byte_reader.h"
+#include "imaging/icon.h"
+#include "imaging/result.h"
 
 namespace pg {
 

@@ -15,7 +15,7 @@
 // then only the image chosen for the size. The directory entries serve the
 // listing only: which image fits a size is decided from the images' own
 // headers, since the entries of real files are often wrong.
-#include "icon_source.h"
+#include "imaging/icon_source.h"
 
 #include <algorithm>
 #include <cassert>
@@ -24,13 +24,13 @@
 #include <string_view>
 #include <utility>
 
-#include "ani.h"
-#include "bmp.h"
-#include "file_io.h"
-#include "ne_resources.h"
-#include "pe_resources.h"
-#include "png.h"
-#include "resample.h"
+#include "imaging/ani.h"
+#include "imaging/bmp.h"
+#include "platform/file_io.h"
+#include "imaging/ne_resources.h"
+#include "imaging/pe_resources.h"
+#include "imaging/png.h"
+#include "imaging/resample.h"
 
 namespace pg {
 namespace {

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "byte_reader.h"
-#include "icon.h"
-#include "ico_reader.h"
-#include "multi_size.h"
-#include "result.h"
+#include "imaging/byte_reader.h"
+#include "imaging/icon.h"
+#include "imaging/ico_reader.h"
+#include "imaging/multi_size.h"
+#include "imaging/result.h"
 
 namespace pg {
 

@@ -1,8 +1,8 @@
-#include "icon_writer.h"
+#include "imaging/icon_writer.h"
 
 #include <cassert>
 
-#include "byte_reader.h"
+#include "imaging/byte_reader.h"
 
 namespace pg {
 namespace {

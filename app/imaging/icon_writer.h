@@ -27,8 +27,8 @@
 #include <functional>
 #include <vector>
 
-#include "icon.h"
-#include "palette.h"
+#include "imaging/icon.h"
+#include "imaging/palette.h"
 
 namespace pg {
 

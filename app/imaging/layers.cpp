@@ -1,10 +1,10 @@
-#include "layers.h"
+#include "imaging/layers.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "icon_source.h"
+#include "imaging/icon_source.h"
 
 namespace pg {
 

@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
-#include "icon.h"
-#include "image.h"
-#include "multi_size.h"
-#include "result.h"
+#include "imaging/icon.h"
+#include "imaging/image.h"
+#include "imaging/multi_size.h"
+#include "imaging/result.h"
 
 namespace pg {
 

@@ -1,7 +1,7 @@
-#include "merge.h"
+#include "imaging/merge.h"
 
-#include "ico_reader.h"
-#include "keysplit.h"
+#include "imaging/ico_reader.h"
+#include "imaging/keysplit.h"
 
 namespace pg {
 

@@ -9,22 +9,22 @@
 //                  BI_RGB), BGRA rows bottom row first, AND mask rows
 //                  bottom row first, 1 = transparent (alpha 0), each padded
 //                  to 32 bits; 256: a PNG stream (8-bit RGBA)
-#include "multi_size.h"
+#include "imaging/multi_size.h"
 
 #include <algorithm>
 #include <cassert>
 
-#include "byte_reader.h"
-#include "resample.h"
+#include "imaging/byte_reader.h"
+#include "imaging/resample.h"
 #include <cmath>
 #include <numeric>
 #include <optional>
 
-#include "clipboard_image.h"
-#include "dib.h"
-#include "ico_reader.h"
-#include "layers.h"
-#include "png.h"
+#include "imaging/clipboard_image.h"
+#include "imaging/dib.h"
+#include "imaging/ico_reader.h"
+#include "imaging/layers.h"
+#include "imaging/png.h"
 
 // One translation unit holds stb_image_write, PNG only, to memory only.
 #define STB_IMAGE_WRITE_IMPLEMENTATION

@@ -32,7 +32,7 @@
 // the bytes the resource section holds before any entry is read; of a
 // language directory only the first entry is read; every RVA goes through
 // MapRva(), the one place that turns it into file bytes.
-#include "pe_resources.h"
+#include "imaging/pe_resources.h"
 
 #include <algorithm>
 #include <optional>

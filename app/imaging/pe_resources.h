@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "byte_reader.h"
-#include "result.h"
+#include "imaging/byte_reader.h"
+#include "imaging/result.h"
 
 namespace pg {
 

@@ -3,7 +3,7 @@
 // (box) average on each axis that shrinks, a triangle (linear) filter on
 // each axis that grows by a fraction. Both have only non-negative weights,
 // so no colour overshoots and a coverage channel stays within 0..1.
-#include "resample.h"
+#include "imaging/resample.h"
 
 #include <algorithm>
 #include <cassert>

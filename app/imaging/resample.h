@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "icon.h"
+#include "imaging/icon.h"
 
 namespace pg {
 

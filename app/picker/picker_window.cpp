@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "icon_intake.h"
+#include "imaging/icon_intake.h"
 #include "win/fonts.h"
 #include "win/strings.h"
 

@@ -11,9 +11,9 @@
 #include "form/controls.h"
 #include "form/form.h"
 #include "form/list_view.h"
-#include "icon.h"
-#include "icon_source.h"
-#include "layers.h"
+#include "imaging/icon.h"
+#include "imaging/icon_source.h"
+#include "imaging/layers.h"
 #include "win/handles.h"
 
 // What the picker does to the main window.

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "ico_reader.h"
-#include "icon_source.h"
+#include "imaging/ico_reader.h"
+#include "imaging/icon_source.h"
 #include "image_fixtures.h"
 
 namespace pg {

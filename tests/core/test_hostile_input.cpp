@@ -3,11 +3,11 @@
 // extraction reach one verdict on every icon.
 #include <gtest/gtest.h>
 
-#include "bmp.h"
+#include "imaging/bmp.h"
 #include "hostile_fixtures.h"
-#include "ico_reader.h"
-#include "icon_source.h"
-#include "packed_bitmap.h"
+#include "imaging/ico_reader.h"
+#include "imaging/icon_source.h"
+#include "imaging/packed_bitmap.h"
 
 namespace pg {
 namespace {

@@ -3,9 +3,9 @@
 #include <climits>
 #include <string>
 
-#include "ico_reader.h"
+#include "imaging/ico_reader.h"
 #include "image_fixtures.h"
-#include "resample.h"
+#include "imaging/resample.h"
 
 namespace pg {
 namespace {

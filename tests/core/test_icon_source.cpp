@@ -6,8 +6,8 @@
 #include <string>
 
 #include "exe_fixtures.h"
-#include "file_io.h"
-#include "icon_source.h"
+#include "platform/file_io.h"
+#include "imaging/icon_source.h"
 
 namespace pg {
 namespace {

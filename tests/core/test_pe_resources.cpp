@@ -4,7 +4,7 @@
 #include <string>
 
 #include "exe_fixtures.h"
-#include "pe_resources.h"
+#include "imaging/pe_resources.h"
 
 namespace pg {
 namespace {
