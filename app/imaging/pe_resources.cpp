@@ -259,8 +259,10 @@ Error ReadType(ResourceTree& tree, std::uint32_t typeDirectory, bool numericOnly
       dataEntry = first.target;
     }
     auto data = tree.Data(dataEntry);
-    if (!data) return data.error();
-    res.data = *data;
+    if (data)
+      res.data = *data;
+    else
+      res.fault = data.error();
     out.push_back(std::move(res));
   }
   return Error::kOk;
