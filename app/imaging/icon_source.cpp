@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <charconv>
 #include <map>
 #include <new>
 #include <string_view>
@@ -26,11 +27,14 @@
 
 #include "imaging/ani.h"
 #include "imaging/bmp.h"
-#include "platform/file_io.h"
+#include "imaging/icon_intake.h"
 #include "imaging/ne_resources.h"
+#include "imaging/packed_bitmap.h"
 #include "imaging/pe_resources.h"
 #include "imaging/png.h"
 #include "imaging/resample.h"
+#include "imaging/utf.h"
+#include "platform/file_io.h"
 
 namespace pg {
 namespace {
@@ -466,6 +470,38 @@ Result<std::unique_ptr<IconSource>> OpenIconSourceFile(const std::filesystem::pa
     if (!file) return file.error();
     return OpenOwned(std::move(*file));
   });
+}
+
+Result<std::unique_ptr<IconSource>> OpenSlotSourceFile(const std::filesystem::path& path) {
+  const auto ext = path.extension().u8string();
+  const std::u16string extension = Utf16FromUtf8(std::string_view(reinterpret_cast<const char*>(ext.data()), ext.size()));
+  if (RouteOfExtension(extension) != DropRoute::kPackedBitmap) return OpenIconSourceFile(path);
+  return Guarded([&]() -> Result<std::unique_ptr<IconSource>> {
+    auto pac = MappedFile::Open(path);
+    if (!pac) return pac.error();
+    auto bmp = ConvertPackedBitmap(pac->Data());
+    if (!bmp) return bmp.error();
+    return OpenIconSource(*bmp);
+  });
+}
+
+std::optional<int> FindIconGroup(const IconSource& source, std::string_view idOrName) {
+  std::string_view digits = idOrName;
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  std::uint32_t number = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  const bool numeric = ec == std::errc{} && end == digits.data() + digits.size() && !digits.empty() && number != 0;
+  const auto lower = [](std::string t) {
+    for (char& c : t) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return t;
+  };
+  const std::string wanted = lower(std::string(idOrName));
+  for (int i = 0; i < source.Count(); ++i) {
+    const IconGroupInfo info = source.Info(i);
+    if (info.name.empty() ? numeric && info.resourceId == number : lower(Utf8FromUtf16(info.name)) == wanted)
+      return i;
+  }
+  return std::nullopt;
 }
 
 const char* DescribeFileKind(Bytes head) noexcept {

@@ -81,12 +81,21 @@ void LayerModel::ComposeLayers(Offset upper, Offset lower) {
   }
 }
 
-Result<SlotContent> ExtractSlotContent(const IconSource& source, int index, bool small) {
+Result<SlotContent> ExtractSlotContent(const IconSource& source, int index, bool small, SlotImages which) {
   auto icon = source.Extract(index, small ? kSmallSize : kCellSize);
   if (!icon) return icon.error();
+  if (which == SlotImages::kCellOnly) return ContentOfIcon(std::move(*icon));
   auto images = source.ExtractSource(index, small);
   if (!images) return ContentOfIcon(std::move(*icon));
   return SlotContent{std::move(*icon), std::move(*images)};
+}
+
+int InvertingPixels(const Icon& icon) noexcept {
+  int n = 0;
+  for (int y = 0; y < icon.Height(); ++y)
+    for (int x = 0; x < icon.Width(); ++x)
+      n += icon.mask.GetPixel(x, y) == kWhite && icon.colour.GetPixel(x, y) != kBlack;
+  return n;
 }
 
 std::int32_t RoundQuarter(std::int64_t v) noexcept {

@@ -30,10 +30,22 @@ inline SlotContent ContentOfIcon(Icon icon) {
 }
 
 class IconSource;
+// Which images a slot's content carries: those of the icon's whole group,
+// for a multi-size save, or the 32x32 cell's icon alone (every other size
+// then scaled from it), for a single-image save that needs no more.
+enum class SlotImages { kWholeGroup, kCellOnly };
+
 // Icon `index` of a source as a slot takes it: the large icon (or with
 // `small` the small one) and the images of its group for the other sizes.
-// A group whose other images cannot be read still gives its icon.
-Result<SlotContent> ExtractSlotContent(const IconSource& source, int index, bool small);
+// A group whose other images cannot be read still gives its icon. The one
+// way every slot is filled from a file: the window's picker, its start-up
+// icon and the command line's compose.
+Result<SlotContent> ExtractSlotContent(const IconSource& source, int index, bool small,
+                                       SlotImages images = SlotImages::kWholeGroup);
+
+// The pixels of an icon that the system draws inverting: transparent in the
+// mask (white), yet not black in the colour. A composite saves them opaque.
+int InvertingPixels(const Icon& icon) noexcept;
 
 struct Offset {
   std::int32_t x = 0;
