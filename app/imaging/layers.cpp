@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "imaging/icon_source.h"
+#include "imaging/rounding.h"
 
 namespace pg {
 
@@ -98,13 +99,7 @@ int InvertingPixels(const Icon& icon) noexcept {
   return n;
 }
 
-std::int32_t RoundQuarter(std::int64_t v) noexcept {
-  // v / 4 exactly is q + r/4 with 0 <= r < 4 (floor division).
-  std::int64_t q = v >= 0 ? v / 4 : -((-v + 3) / 4);
-  const std::int64_t r = v - q * 4;
-  if (r == 3 || (r == 2 && (q & 1) != 0)) ++q;
-  return static_cast<std::int32_t>(q);
-}
+std::int32_t RoundQuarter(std::int64_t v) noexcept { return static_cast<std::int32_t>(RoundHalfEven(v, 4)); }
 
 Slot PickLayer(const Image& upperMask, Offset upper, int x, int y) noexcept {
   const std::int64_t px = std::int64_t{RoundQuarter(x)} - upper.x;

@@ -13,18 +13,17 @@
 
 #include <algorithm>
 #include <cassert>
-
-#include "imaging/byte_reader.h"
-#include "imaging/resample.h"
 #include <cmath>
-#include <numeric>
 #include <optional>
 
+#include "imaging/byte_reader.h"
 #include "imaging/clipboard_image.h"
 #include "imaging/dib.h"
 #include "imaging/ico_reader.h"
 #include "imaging/layers.h"
 #include "imaging/png.h"
+#include "imaging/resample.h"
+#include "imaging/rounding.h"
 
 // One translation unit holds stb_image_write, PNG only, to memory only.
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -43,61 +42,8 @@
 namespace pg {
 namespace {
 
-// What the choice of an image looks at.
-struct Shape {
-  int width = 0;
-  int height = 0;
-  int bitsPerPixel = 0;
-  std::uint64_t Area() const noexcept {
-    return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-  }
-};
-
-// The order in which images serve `target`: exact size (more bits first),
-// then those that cover it (smaller first, then more bits), then the rest
-// (larger first, then more bits); ties in the given order.
-std::vector<std::size_t> Rank(const std::vector<Shape>& shapes, int target) {
-  const auto group = [target](const Shape& s) {
-    if (s.width == target && s.height == target) return 0;
-    if (s.width >= target && s.height >= target) return 1;
-    return 2;
-  };
-  std::vector<std::size_t> order(shapes.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t i, std::size_t j) {
-    const Shape &a = shapes[i], &b = shapes[j];
-    const int ga = group(a), gb = group(b);
-    if (ga != gb) return ga < gb;
-    if (ga == 1 && a.Area() != b.Area()) return a.Area() < b.Area();
-    if (ga == 2 && a.Area() != b.Area()) return a.Area() > b.Area();
-    return a.bitsPerPixel > b.bitsPerPixel;
-  });
-  return order;
-}
-
 int LayerTarget(const SlotSource& source, int size) noexcept {
   return source.small ? std::max(1, size / 2) : size;
-}
-
-// The image's header without decoding its pixels.
-Result<Shape> ReadShape(Bytes data) {
-  if (png::HasSignature(data)) {
-    // Signature, then the IHDR chunk: length, type, width and height (big-endian).
-    if (data.size() < 24) return Error::kTruncated;
-    const auto be32 = [&](std::size_t at) {
-      return (std::uint32_t{data[at]} << 24) | (std::uint32_t{data[at + 1]} << 16) |
-             (std::uint32_t{data[at + 2]} << 8) | std::uint32_t{data[at + 3]};
-    };
-    const std::uint32_t w = be32(16), h = be32(20);
-    if (w == 0 || h == 0) return Error::kBadImageSize;
-    if (w > static_cast<std::uint32_t>(kMaxIconDimension) || h > static_cast<std::uint32_t>(kMaxIconDimension))
-      return Error::kImageTooLarge;
-    return Shape{static_cast<int>(w), static_cast<int>(h), 32};
-  }
-  auto layout = dib::ParseLayout(data, dib::Kind::kIcon);
-  if (!layout) return layout.error();
-  if (layout->width > kMaxIconDimension || layout->rows > kMaxIconDimension) return Error::kImageTooLarge;
-  return Shape{layout->width, layout->rows, layout->bitCount};
 }
 
 RgbaImage FromIcon(const Icon& icon) {
@@ -264,12 +210,12 @@ Result<SourceImage> DecodeSourceImage(Bytes data) {
 }
 
 Result<SlotSource> DecodeSlotSource(std::span<const Bytes> images, bool small) {
-  std::vector<Shape> shapes(images.size());
+  std::vector<IconImageHeader> shapes(images.size());
   std::vector<Error> state(images.size(), Error::kOk);
   for (std::size_t i = 0; i < images.size(); ++i) {
-    auto shape = ReadShape(images[i]);
-    if (shape) shapes[i] = *shape;
-    else state[i] = shape.error();
+    auto header = ReadIconImageHeader(images[i]);
+    if (header) shapes[i] = *header;
+    else state[i] = header.error();
   }
   std::vector<std::optional<SourceImage>> decoded(images.size());
   std::uint64_t budget = kMaxIconPixelsPerFile;
@@ -277,17 +223,17 @@ Result<SlotSource> DecodeSlotSource(std::span<const Bytes> images, bool small) {
   SlotSource source;
   source.small = small;
   for (int size : kIconSizes) {
-    for (std::size_t i : Rank(shapes, LayerTarget(source, size))) {
+    for (std::size_t i : RankIconImages(shapes, LayerTarget(source, size))) {
       if (decoded[i]) break;
       if (state[i] == Error::kOk) {
-        if (shapes[i].Area() > budget) {
+        if (shapes[i].Pixels() > budget) {
           state[i] = Error::kImageTooLarge;
         } else {
           auto im = DecodeSourceImage(images[i]);
           if (im && (im->rgba.width != shapes[i].width || im->rgba.height != shapes[i].height))
             im = Error::kBadImageSize;
           if (im) {
-            budget -= shapes[i].Area();
+            budget -= shapes[i].Pixels();
             decoded[i] = std::move(*im);
             break;
           }
@@ -304,22 +250,11 @@ Result<SlotSource> DecodeSlotSource(std::span<const Bytes> images, bool small) {
 }
 
 Result<SlotSource> ReadIcoSlotSource(Bytes file, bool small) {
-  ByteReader r(file);
-  const std::uint16_t reserved = r.U16(), type = r.U16(), count = r.U16();
-  if (r.Failed()) return Error::kTruncated;
-  if (reserved != 0 || type > 1) return Error::kBadSignature;
-  if (count == 0) return Error::kNoImages;
-  if (6 + std::uint64_t{16} * count > file.size()) return Error::kTruncated;
-  if (count > kMaxIcoImages) return Error::kBadHeader;
+  auto directory = ReadIcoDirectory(file);
+  if (!directory) return directory.error();
   std::vector<Bytes> images;
-  images.reserve(count);
-  for (int i = 0; i < count; ++i) {
-    r.Skip(8);  // width, height, colour count, reserved, planes, bit count: hints only
-    const std::uint32_t size = r.U32(), offset = r.U32();
-    const auto data = SubRange(file, offset, size);
-    if (!data) return Error::kTruncated;
-    images.push_back(*data);
-  }
+  images.reserve(directory->size());
+  for (const IconImageRef& ref : *directory) images.push_back(ref.data);
   return DecodeSlotSource(images, small);
 }
 
@@ -357,20 +292,17 @@ SlotSource IconSlotSource(const Icon& icon) {
 // --- Composing ------------------------------------------------------------
 
 std::int32_t ScaleOffset(std::int32_t v, int size) noexcept {
-  const std::int64_t n = std::int64_t{v} * size;
-  // n / 32 exactly is q + r/32 with 0 <= r < 32 (floor division).
-  std::int64_t q = n >= 0 ? n / kCellSize : -((-n + kCellSize - 1) / kCellSize);
-  const std::int64_t r = n - q * kCellSize;
-  if (r > kCellSize / 2 || (r == kCellSize / 2 && (q & 1) != 0)) ++q;
+  const std::int64_t q = RoundHalfEven(std::int64_t{v} * size, kCellSize);
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(q, INT32_MIN, INT32_MAX));
 }
 
 int ChooseSourceImage(const SlotSource& source, int target) noexcept {
   if (source.images.empty()) return -1;
-  std::vector<Shape> shapes;
+  std::vector<IconImageHeader> shapes;
   shapes.reserve(source.images.size());
-  for (const SourceImage& im : source.images) shapes.push_back({im.rgba.width, im.rgba.height, im.bitsPerPixel});
-  return static_cast<int>(Rank(shapes, target).front());
+  for (const SourceImage& im : source.images)
+    shapes.push_back({im.rgba.width, im.rgba.height, im.bitsPerPixel, im.bitsPerPixel});
+  return static_cast<int>(RankIconImages(shapes, target).front());
 }
 
 RgbaImage SourceLayer(const SlotSource& source, int size) {
