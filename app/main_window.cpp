@@ -13,6 +13,7 @@
 #include "imaging/icon_source.h"
 #include "imaging/icon_writer.h"
 #include "imaging/keysplit.h"
+#include "imaging/multi_size.h"
 #include "imaging/result.h"
 #include "win/fonts.h"
 #include "win/icon_files.h"

@@ -5,6 +5,7 @@
 // every size.
 #include <benchmark/benchmark.h>
 
+#include "imaging/icon_writer.h"
 #include "imaging/layers.h"
 #include "imaging/multi_size.h"
 

@@ -16,7 +16,7 @@
 #include "imaging/byte_reader.h"
 #include "imaging/icon.h"
 #include "imaging/ico_reader.h"
-#include "imaging/multi_size.h"
+#include "imaging/slot_source.h"
 #include "imaging/result.h"
 
 namespace pg {

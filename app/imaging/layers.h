@@ -8,7 +8,7 @@
 
 #include "imaging/icon.h"
 #include "imaging/image.h"
-#include "imaging/multi_size.h"
+#include "imaging/slot_source.h"
 #include "imaging/result.h"
 
 namespace pg {

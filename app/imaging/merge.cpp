@@ -2,6 +2,7 @@
 
 #include "imaging/ico_reader.h"
 #include "imaging/keysplit.h"
+#include "imaging/multi_size.h"
 
 namespace pg {
 

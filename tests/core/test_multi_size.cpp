@@ -7,6 +7,7 @@
 #include "exe_fixtures.h"
 #include "imaging/ico_reader.h"
 #include "imaging/icon_source.h"
+#include "imaging/icon_writer.h"
 #include "image_fixtures.h"
 #include "imaging/merge.h"
 #include "imaging/multi_size.h"
