@@ -51,6 +51,8 @@ MappedFile::MappedFile(MappedFile&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)),
       size_(std::exchange(other.size_, 0)),
       view_(std::exchange(other.view_, nullptr)),
+      viewSize_(std::exchange(other.viewSize_, 0)),
+      mapped_(std::exchange(other.mapped_, false)),
       copy_(std::move(other.copy_)) {}
 
 MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
@@ -59,6 +61,8 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
     data_ = std::exchange(other.data_, nullptr);
     size_ = std::exchange(other.size_, 0);
     view_ = std::exchange(other.view_, nullptr);
+    viewSize_ = std::exchange(other.viewSize_, 0);
+    mapped_ = std::exchange(other.mapped_, false);
     copy_ = std::move(other.copy_);
   }
   return *this;

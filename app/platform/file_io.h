@@ -50,7 +50,9 @@ class MappedFile {
   ~MappedFile();
 
   Bytes Data() const noexcept { return {data_, size_}; }
-  bool Mapped() const noexcept { return view_ != nullptr; }
+  // Whether the bytes are a view of the file itself (Windows) rather than a
+  // copy.
+  bool Mapped() const noexcept { return mapped_; }
 
   // Maps or reads `path`; the errors of ReadFileBytes: kFileNotFound,
   // kIsFolder for a folder, kFileUnreadable for a device or a failed read,
@@ -62,8 +64,10 @@ class MappedFile {
 
   const std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
-  void* view_ = nullptr;              // the mapping, when there is one
-  std::vector<std::uint8_t> copy_;    // the bytes, when there is none
+  void* view_ = nullptr;              // the system's pages the bytes lie in, when not in copy_
+  std::size_t viewSize_ = 0;          // their extent
+  bool mapped_ = false;               // view_ maps the file
+  std::vector<std::uint8_t> copy_;    // the bytes, when there is no view
 };
 
 // What became of a write: kOk, or the core's error, the system's own reason

@@ -381,6 +381,7 @@ Result<MappedFile> MappedFile::Open(const fs::path& path, std::uintmax_t maxSize
       if (void* view = mapping.Valid() ? MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0) : nullptr) {
         MappedFile file;
         file.view_ = view;
+        file.mapped_ = true;
         file.data_ = static_cast<const std::uint8_t*>(view);
         file.size_ = expected;
         return file;
