@@ -478,7 +478,6 @@ bool TForm1::SaveBytes(const std::wstring& fileName, const std::vector<std::uint
   if (w.ok()) return true;
   // The core's sentence and the system's own reason, in UTF-8.
   const std::string text8 = w.Text();
-  ShowFileError(fileName, L"を作成できません",
-                std::filesystem::path(std::u8string(text8.begin(), text8.end())).wstring());
+  ShowFileError(fileName, L"を作成できません", pgw::FromUtf8(text8));
   return false;
 }
