@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "bmp.h"
+#include "imaging/bmp.h"
 #include "win/strings.h"
 
 namespace pgw {

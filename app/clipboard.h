@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "clipboard_image.h"
-#include "result.h"
+#include "imaging/clipboard_image.h"
+#include "imaging/result.h"
 #include "win/handles.h"
 
 namespace pgw {

@@ -8,17 +8,17 @@
 
 #include <vector>
 
-#include "bmp.h"
+#include "imaging/bmp.h"
+#include "imaging/clipboard_image.h"
+#include "imaging/folder_icon_setting.h"
+#include "imaging/ico_reader.h"
+#include "imaging/icon_intake.h"
+#include "imaging/icon_source.h"
+#include "imaging/packed_bitmap.h"
+#include "imaging/result.h"
+#include "imaging/scale.h"
+#include "platform/file_io.h"
 #include "clipboard.h"
-#include "clipboard_image.h"
-#include "file_io.h"
-#include "folder_icon_setting.h"
-#include "ico_reader.h"
-#include "icon_intake.h"
-#include "icon_source.h"
-#include "packed_bitmap.h"
-#include "result.h"
-#include "scale.h"
 #include "win/fonts.h"
 #include "win/icon_files.h"
 #include "win/messages.h"
@@ -554,8 +554,7 @@ bool TForm1::WriteOver(const std::wstring& fileName, const std::vector<std::uint
   if (w.ok()) return true;
   // The core's sentence and the system's own reason, in UTF-8.
   const std::string text8 = w.Text();
-  ShowFileError(fileName, kCannotCreate,
-                std::filesystem::path(std::u8string(text8.begin(), text8.end())).wstring());
+  ShowFileError(fileName, kCannotCreate, pgw::FromUtf8(text8));
   return false;
 }
 
@@ -669,11 +668,7 @@ bool TForm1::PutFileInSlot(pg::Slot slot, const std::wstring& fileName) {
     case pg::DropRoute::kPackedBitmap: {
       // Converted in memory: no temporary bitmap in the current folder,
       // where it could overwrite a file of the user's.
-      auto bytes = pg::MappedFile::Open(std::filesystem::path(fileName));
-      auto bitmap = bytes ? pg::ConvertPackedBitmap(bytes->Data())
-                          : pg::Result<std::vector<std::uint8_t>>(bytes.error());
-      auto source = bitmap ? pg::OpenIconSource(*bitmap)
-                           : pg::Result<std::unique_ptr<pg::IconSource>>(bitmap.error());
+      auto source = pg::OpenSlotSourceFile(std::filesystem::path(fileName));
       if (!source) {
         ShowFileError(fileName, kCannotOpen, pgw::Widen(pg::ErrorText(source.error())));
         return false;

@@ -4,11 +4,11 @@
 // from its DIB bytes to the slot's icon (the user waits for both).
 #include <benchmark/benchmark.h>
 
-#include "clipboard_image.h"
-#include "icon_writer.h"
-#include "keysplit.h"
-#include "layers.h"
-#include "merge.h"
+#include "imaging/clipboard_image.h"
+#include "imaging/icon_writer.h"
+#include "imaging/keysplit.h"
+#include "imaging/layers.h"
+#include "imaging/merge.h"
 
 namespace {
 

@@ -5,8 +5,9 @@
 // every size.
 #include <benchmark/benchmark.h>
 
-#include "layers.h"
-#include "multi_size.h"
+#include "imaging/icon_writer.h"
+#include "imaging/layers.h"
+#include "imaging/multi_size.h"
 
 namespace {
 

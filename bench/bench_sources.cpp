@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "../tests/core/exe_fixtures.h"
-#include "icon_source.h"
+#include "imaging/icon_source.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "icon_intake.h"
+#include "imaging/icon_intake.h"
 #include "win/handles.h"
 #include "win/strings.h"
 

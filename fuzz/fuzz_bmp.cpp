@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "bmp.h"
+#include "imaging/bmp.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const pg::Bytes bytes(data, size);

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "clipboard_image.h"
+#include "imaging/clipboard_image.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ico_reader.h"
+#include "imaging/ico_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const pg::Bytes bytes(data, size);

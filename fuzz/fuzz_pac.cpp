@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "icon_source.h"
-#include "packed_bitmap.h"
+#include "imaging/icon_source.h"
+#include "imaging/packed_bitmap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto bmp = pg::ConvertPackedBitmap(pg::Bytes(data, size));

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "icon_source.h"
+#include "imaging/icon_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto src = pg::OpenIconSource(pg::Bytes(data, size));

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "form/control.h"
-#include "icon.h"
-#include "image.h"
+#include "imaging/icon.h"
+#include "imaging/image.h"
 #include "win/dib.h"
 
 namespace pgf {

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "form/child_window.h"
-#include "icon.h"
+#include "imaging/icon.h"
 
 namespace pgf {
 

@@ -17,7 +17,7 @@
 // Every walk advances by at least a chunk header, and chunks are followed
 // one level into a LIST only, so no file can make the reader loop or
 // recurse; every size is checked against what its parent holds.
-#include "ani.h"
+#include "imaging/ani.h"
 
 #include <cstring>
 

@@ -11,11 +11,11 @@
 //
 // A packed DIB is the same without the 14-byte file header; its rows follow
 // the colour table directly.
-#include "bmp.h"
+#include "imaging/bmp.h"
 
 #include <cassert>
 
-#include "dib.h"
+#include "imaging/dib.h"
 
 namespace pg {
 namespace {

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "byte_reader.h"
-#include "image.h"
-#include "result.h"
+#include "imaging/byte_reader.h"
+#include "imaging/image.h"
+#include "imaging/result.h"
 
 namespace pg {
 

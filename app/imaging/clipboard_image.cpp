@@ -13,16 +13,16 @@
 // bytes that belong to nothing; they are ignored. Nothing in a block is
 // trusted: the layout is checked before anything is allocated, and the rows
 // must all be there.
-#include "clipboard_image.h"
+#include "imaging/clipboard_image.h"
 
 #include <algorithm>
 #include <cassert>
 
-#include "bmp.h"
-#include "dib.h"
-#include "ico_reader.h"
-#include "icon_source.h"
-#include "png.h"
+#include "imaging/bmp.h"
+#include "imaging/dib.h"
+#include "imaging/ico_reader.h"
+#include "imaging/icon_source.h"
+#include "imaging/png.h"
 
 namespace pg {
 namespace {

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "byte_reader.h"
-#include "icon.h"
-#include "result.h"
+#include "imaging/byte_reader.h"
+#include "imaging/icon.h"
+#include "imaging/result.h"
 
 namespace pg {
 

@@ -29,12 +29,12 @@
 //     0, 0         end of line          0, 1   end of bitmap
 //     0, 2, dx, dy move right dx and up dy
 //     0, n >= 3    n literal indices (RLE4: nibbles), padded to 16 bits
-#include "dib.h"
+#include "imaging/dib.h"
 
 #include <bit>
 #include <climits>
 
-#include "bmp.h"
+#include "imaging/bmp.h"
 
 namespace pg::dib {
 namespace {

@@ -1,4 +1,4 @@
-#include "folder_icon_setting.h"
+#include "imaging/folder_icon_setting.h"
 
 namespace pg {
 namespace {

@@ -1,4 +1,4 @@
-#include "history.h"
+#include "imaging/history.h"
 
 #include <utility>
 

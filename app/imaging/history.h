@@ -12,8 +12,8 @@
 #include <memory>
 #include <optional>
 
-#include "icon.h"
-#include "layers.h"
+#include "imaging/icon.h"
+#include "imaging/layers.h"
 
 namespace pg {
 

@@ -2,8 +2,8 @@
 //
 //   ICONDIR (6 bytes, little-endian)      ICONDIRENTRY (16 bytes each)
 //   off size field                        off size field
-//    0   2   reserved = 0                  0   1   width  (0: 256 or more)
-//    2   2   type: 1 = icon (0 accepted,   1   1   height (0: 256 or more)
+//    0   2   reserved = 0                  0   1   width  (0: 256 or more; a hint)
+//    2   2   type: 1 = icon (0 accepted,   1   1   height (0: 256 or more; a hint)
 //            as some writers leave it)     2   1   colour count (ignored)
 //    4   2   image count                   3   1   reserved (ignored)
 //    6   ..  count entries                 4   2   planes (0 or 1)
@@ -17,14 +17,14 @@
 // mask: one bit per pixel, 1 = transparent, rows padded to 32 bits
 // ((w + 31) / 32 * 4 bytes), bottom row first. The number of bits is taken
 // from the image's own header; the entry's bit count is often wrong.
-#include "ico_reader.h"
+#include "imaging/ico_reader.h"
 
 #include <algorithm>
 #include <cassert>
 
-#include "dib.h"
-#include "png.h"
-#include "resample.h"
+#include "imaging/dib.h"
+#include "imaging/png.h"
+#include "imaging/resample.h"
 
 namespace pg {
 namespace {
@@ -73,8 +73,6 @@ Result<IconImage> Decode(Bytes data, std::uint64_t pixelBudget) {
   if (png::HasSignature(data)) return DecodePngIcon(data, pixelBudget);
   return DecodeDibIcon(data, pixelBudget);
 }
-
-bool MatchesEntry(int actual, int entry) noexcept { return entry == 0 ? actual >= 256 : actual == entry; }
 
 // 0: the exact size; 1: larger in both directions (scaled down); 2: the rest
 // (kept at its own size).
@@ -177,10 +175,6 @@ std::vector<std::size_t> RankIconImages(const std::vector<IconImageHeader>& head
 
 Result<IconImage> DecodeIconImage(Bytes data) { return Decode(data, kMaxIconImagePixels); }
 
-bool MatchesEntrySize(const IconImage& image, int entryWidth, int entryHeight) noexcept {
-  return MatchesEntry(image.Width(), entryWidth) && MatchesEntry(image.Height(), entryHeight);
-}
-
 Result<std::vector<IconImageRef>> ReadIcoDirectory(Bytes file, bool cursorsToo) {
   ByteReader r(file);
   const std::uint16_t reserved = r.U16(), type = r.U16(), count = r.U16();
@@ -195,8 +189,9 @@ Result<std::vector<IconImageRef>> ReadIcoDirectory(Bytes file, bool cursorsToo) 
   std::vector<IconImageRef> images;
   images.reserve(count);
   for (int i = 0; i < count; ++i) {
-    const int width = r.U8(), height = r.U8();
-    r.Skip(2);  // colour count, reserved
+    // The entry's width and height are hints, as in a group of an
+    // executable: the image's own header gives its size.
+    r.Skip(4);  // width, height, colour count, reserved
     const std::uint16_t planes = r.U16(), bits = r.U16();
     const std::uint32_t size = r.U32(), offset = r.U32();
     // The entry's planes and bits are only hints, but values no icon can
@@ -206,7 +201,6 @@ Result<std::vector<IconImageRef>> ReadIcoDirectory(Bytes file, bool cursorsToo) 
     if (!data) return Error::kTruncated;
     auto header = ReadIconImageHeader(*data);
     if (!header) return header.error();
-    if (!MatchesEntry(header->width, width) || !MatchesEntry(header->height, height)) return Error::kBadImageSize;
     images.push_back({*header, *data});
   }
   return images;

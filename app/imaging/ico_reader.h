@@ -7,9 +7,9 @@
 #include <span>
 #include <vector>
 
-#include "byte_reader.h"
-#include "icon.h"
-#include "result.h"
+#include "imaging/byte_reader.h"
+#include "imaging/icon.h"
+#include "imaging/result.h"
 
 namespace pg {
 
@@ -85,11 +85,6 @@ std::vector<std::size_t> RankIconImages(const std::vector<IconImageHeader>& head
 // alpha is zero everywhere uses its AND mask.
 Result<IconImage> DecodeIconImage(Bytes data);
 
-// Whether an image agrees with the width and height bytes of the directory
-// entry (an .ico entry or an RT_GROUP_ICON entry) that names it. A byte of 0
-// stands for 256 or more, since larger images cannot be described.
-bool MatchesEntrySize(const IconImage& image, int entryWidth, int entryHeight) noexcept;
-
 // One image of an icon directory (an .ico entry or an RT_GROUP_ICON entry):
 // its checked header and its bytes.
 struct IconImageRef {
@@ -104,8 +99,9 @@ struct IconImageRef {
 // when no image decodes.
 Result<Icon> DecodeBestImage(const std::vector<IconImageRef>& images, int size, std::uint64_t& budget);
 
-// The directory of an .ico file, every entry's image header checked against
-// its entry (width and height; a 0 stands for 256 or more). A cursor file
+// The directory of an .ico file with every entry's image header read and
+// checked; the entry's width and height are hints only, as the system and
+// other readers treat them (the image's header gives its size). A cursor file
 // (type 2, the same layout with the hot spot where an icon keeps planes and
 // bits) is read only when `cursorsToo`: where an icon is expected, a
 // cursor is refused.

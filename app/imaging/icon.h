@@ -3,7 +3,7 @@
 // transparent and black where it is opaque.
 #pragma once
 
-#include "image.h"
+#include "imaging/image.h"
 
 namespace pg {
 

@@ -1,4 +1,4 @@
-#include "icon_intake.h"
+#include "imaging/icon_intake.h"
 
 #include <cmath>
 

@@ -15,22 +15,26 @@
 // then only the image chosen for the size. The directory entries serve the
 // listing only: which image fits a size is decided from the images' own
 // headers, since the entries of real files are often wrong.
-#include "icon_source.h"
+#include "imaging/icon_source.h"
 
 #include <algorithm>
 #include <cassert>
+#include <charconv>
 #include <map>
 #include <new>
 #include <string_view>
 #include <utility>
 
-#include "ani.h"
-#include "bmp.h"
-#include "file_io.h"
-#include "ne_resources.h"
-#include "pe_resources.h"
-#include "png.h"
-#include "resample.h"
+#include "imaging/ani.h"
+#include "imaging/bmp.h"
+#include "imaging/icon_intake.h"
+#include "imaging/ne_resources.h"
+#include "imaging/packed_bitmap.h"
+#include "imaging/pe_resources.h"
+#include "imaging/png.h"
+#include "imaging/resample.h"
+#include "imaging/utf.h"
+#include "platform/file_io.h"
 
 namespace pg {
 namespace {
@@ -117,33 +121,41 @@ IconGroupInfo InfoOfImages(const std::vector<IconImageRef>& images) {
 class IcoSource final : public IconSource {
  public:
   IcoSource(SourceKind kind, Owned bytes) : kind_(kind), bytes_(std::move(bytes)) {}
+  // What is wrong with the file; the source then holds its one icon as a
+  // damaged one, as a damaged group of a library is listed.
   Error Parse() {
     Bytes file = bytes_.Data();
     if (kind_ == SourceKind::kAnimatedCursor) {
       auto frame = FirstAniFrame(file);
-      if (!frame) return frame.error();
+      if (!frame) return status_ = frame.error();
       file = *frame;
     }
     auto directory = ReadIcoDirectory(file, kind_ != SourceKind::kIcoFile);
-    if (!directory) return directory.error();
+    if (!directory) return status_ = directory.error();
     images_ = std::move(*directory);
     return Error::kOk;
   }
   SourceKind Kind() const noexcept override { return kind_; }
   int Count() const noexcept override { return 1; }
   IconGroupInfo Info(int index) const override {
-    return index == 0 ? InfoOfImages(images_) : IconGroupInfo{};
+    if (index != 0) return IconGroupInfo{};
+    IconGroupInfo info = InfoOfImages(images_);
+    info.status = status_;
+    return info;
   }
   Result<Icon> Extract(int index, int size) const override {
     if (index != 0 || !ValidSize(size)) return Error::kNoSuchIcon;
+    if (status_ != Error::kOk) return status_;
     return Guarded([&]() -> Result<Icon> { return decoder_.Extract(0, images_, size); });
   }
   Error Check(int index) const override {
     if (index != 0) return Error::kNoSuchIcon;
+    if (status_ != Error::kOk) return status_;
     return Guarded([&] { return decoder_.Check(0, images_); });
   }
   Result<SlotSource> ExtractSource(int index, bool small) const override {
     if (index != 0) return Error::kNoSuchIcon;
+    if (status_ != Error::kOk) return status_;
     std::vector<Bytes> images;
     images.reserve(images_.size());
     for (const IconImageRef& ref : images_) images.push_back(ref.data);
@@ -154,6 +166,7 @@ class IcoSource final : public IconSource {
   SourceKind kind_;
   Owned bytes_;
   std::vector<IconImageRef> images_;
+  Error status_ = Error::kOk;
   Decoder decoder_;
 };
 
@@ -211,13 +224,14 @@ Result<std::unique_ptr<IconSource>> OpenPng(Bytes data) {
 
 struct Group {
   IconGroupInfo info;
-  std::vector<IconImageRef> images;  // the entries whose image exists and has a sound header
+  std::vector<IconImageRef> images;  // every entry's image; none when the group is damaged
 };
 
 // The group table: its entries for the listing and the icon ids they name.
 Error ReadGroupTable(const ExeResource& res, Group& g, std::vector<std::uint16_t>& ids) {
   g.info.resourceId = res.named ? 0 : res.id;
   g.info.name = res.name;
+  if (res.fault != Error::kOk) return res.fault;
   ByteReader r(res.data);
   r.Skip(2);
   const std::uint16_t type = r.U16();
@@ -254,12 +268,13 @@ class ExeSource final : public IconSource {
     struct IconRes {
       std::uint32_t id;
       Bytes data;
+      Error fault;
       Result<IconImageHeader> header = Error::kNoImages;
       bool read = false;
     };
     std::vector<IconRes> icons;
     icons.reserve(res->icons.size());
-    for (const ExeResource& ic : res->icons) icons.push_back({ic.id, ic.data});
+    for (const ExeResource& ic : res->icons) icons.push_back({ic.id, ic.data, ic.fault});
     std::stable_sort(icons.begin(), icons.end(), [](const IconRes& a, const IconRes& b) { return a.id < b.id; });
     const auto find = [&](std::uint32_t id) -> IconRes* {
       auto it = std::lower_bound(icons.begin(), icons.end(), id,
@@ -276,25 +291,29 @@ class ExeSource final : public IconSource {
       Error e = ReadGroupTable(res1, g, ids);
       entries += ids.size();
       if (entries > static_cast<std::uint64_t>(kMaxIconGroupEntries)) return Error::kTooManyResources;
-      // One missing or damaged image leaves the others usable; the group
-      // fails with the first fault only when none is left.
+      // An entry naming an image that is missing, empty, outside the file
+      // or unreadable damages its group as a whole, as it does a group of
+      // one image: the group's other images are a different icon from the
+      // one its author made. Other groups are untouched by it.
       for (std::uint16_t id : ids) {
+        if (e != Error::kOk) break;
         IconRes* icon = find(id);
-        Error fault = Error::kMissingResource;
-        if (icon) {
-          if (!icon->read) {
-            icon->header = ReadIconImageHeader(icon->data);
-            icon->read = true;
-          }
-          if (icon->header) {
-            g.images.push_back({*icon->header, icon->data});
-            continue;
-          }
-          fault = icon->header.error();
+        if (!icon) {
+          e = Error::kMissingResource;
+          break;
         }
-        if (e == Error::kOk) e = fault;
+        if (!icon->read) {
+          icon->header = icon->fault != Error::kOk ? Result<IconImageHeader>(icon->fault)
+                                                   : ReadIconImageHeader(icon->data);
+          icon->read = true;
+        }
+        if (!icon->header) {
+          e = icon->header.error();
+          break;
+        }
+        g.images.push_back({*icon->header, icon->data});
       }
-      if (!g.images.empty()) e = Error::kOk;
+      if (e != Error::kOk) g.images.clear();
       g.info.status = e;
       const IconGroupInfo real = InfoOfImages(g.images);
       g.info.entries = real.entries;
@@ -405,16 +424,21 @@ Result<std::unique_ptr<IconSource>> OpenOwned(Owned bytes) {
                                         BitmapBitCount(data)));
   }
   if (png::HasSignature(data)) return OpenPng(data);
-  if (LooksLikeAni(data))
-    return Parsed(std::make_unique<IcoSource>(SourceKind::kAnimatedCursor, std::move(bytes)));
+  // An icon or cursor file that is damaged is still one: it holds one icon,
+  // which is damaged, just as a library's damaged group is listed.
+  if (LooksLikeAni(data)) {
+    auto src = std::make_unique<IcoSource>(SourceKind::kAnimatedCursor, std::move(bytes));
+    (void)src->Parse();
+    return std::unique_ptr<IconSource>(std::move(src));
+  }
   if (LooksLikeIco(data)) {
     const bool typeZero = data[2] == 0;
     const SourceKind kind = data[2] == 2 ? SourceKind::kCursor : SourceKind::kIcoFile;
-    auto src = Parsed(std::make_unique<IcoSource>(kind, std::move(bytes)));
+    auto src = std::make_unique<IcoSource>(kind, std::move(bytes));
     // Type 0 is too weak a signature to call a file damaged: four zero
     // bytes start many files that are no icons at all.
-    if (!src && typeZero) return Error::kNotIconSource;
-    return src;
+    if (src->Parse() != Error::kOk && typeZero) return Error::kNotIconSource;
+    return std::unique_ptr<IconSource>(std::move(src));
   }
   return Error::kNotIconSource;
 }
@@ -448,6 +472,38 @@ Result<std::unique_ptr<IconSource>> OpenIconSourceFile(const std::filesystem::pa
   });
 }
 
+Result<std::unique_ptr<IconSource>> OpenSlotSourceFile(const std::filesystem::path& path) {
+  const auto ext = path.extension().u8string();
+  const std::u16string extension = Utf16FromUtf8(std::string_view(reinterpret_cast<const char*>(ext.data()), ext.size()));
+  if (RouteOfExtension(extension) != DropRoute::kPackedBitmap) return OpenIconSourceFile(path);
+  return Guarded([&]() -> Result<std::unique_ptr<IconSource>> {
+    auto pac = MappedFile::Open(path);
+    if (!pac) return pac.error();
+    auto bmp = ConvertPackedBitmap(pac->Data());
+    if (!bmp) return bmp.error();
+    return OpenIconSource(*bmp);
+  });
+}
+
+std::optional<int> FindIconGroup(const IconSource& source, std::string_view idOrName) {
+  std::string_view digits = idOrName;
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  std::uint32_t number = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  const bool numeric = ec == std::errc{} && end == digits.data() + digits.size() && !digits.empty() && number != 0;
+  const auto lower = [](std::string t) {
+    for (char& c : t) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return t;
+  };
+  const std::string wanted = lower(std::string(idOrName));
+  for (int i = 0; i < source.Count(); ++i) {
+    const IconGroupInfo info = source.Info(i);
+    if (info.name.empty() ? numeric && info.resourceId == number : lower(Utf8FromUtf16(info.name)) == wanted)
+      return i;
+  }
+  return std::nullopt;
+}
+
 const char* DescribeFileKind(Bytes head) noexcept {
   const auto starts = [&](std::string_view magic) {
     return head.size() >= magic.size() && std::equal(magic.begin(), magic.end(), head.begin(),
@@ -477,7 +533,7 @@ const char* DescribeFileKind(Bytes head) noexcept {
     allZero &= b == 0;
     if (b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f') text = false;
   }
-  if (allZero) return "a file of zero bytes";
+  if (allZero) return "a file of nothing but zero bytes";
   if (text) return "a text file";
   return "a file of unknown kind";
 }

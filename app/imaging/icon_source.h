@@ -7,15 +7,17 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "byte_reader.h"
-#include "icon.h"
-#include "ico_reader.h"
-#include "multi_size.h"
-#include "result.h"
+#include "imaging/byte_reader.h"
+#include "imaging/icon.h"
+#include "imaging/ico_reader.h"
+#include "imaging/slot_source.h"
+#include "imaging/result.h"
 
 namespace pg {
 
@@ -103,6 +105,17 @@ Result<std::unique_ptr<IconSource>> OpenIconSource(Bytes data);
 // The same for a file on disk. The kind is told by the bytes, never by the
 // extension.
 Result<std::unique_ptr<IconSource>> OpenIconSourceFile(const std::filesystem::path& path);
+
+// The source of a file that a slot takes its icon from, the same for the
+// command line and the window: a packed bitmap (.pac, which has no
+// signature) told by its extension, in any letter case, and converted in
+// memory; every other file by its content, as OpenIconSourceFile opens it.
+Result<std::unique_ptr<IconSource>> OpenSlotSourceFile(const std::filesystem::path& path);
+
+// The index of the group with resource id `idOrName` (decimal, not 0) or
+// name `idOrName` (UTF-8; letters compared without case, as the resource
+// compiler stores names in capitals); nothing when the source has none.
+std::optional<int> FindIconGroup(const IconSource& source, std::string_view idOrName);
 
 // Since Windows 10 the system libraries keep their icons in a resource file
 // beside the system folder: %SystemRoot%\SystemResources\<file name>.mun

@@ -27,8 +27,9 @@
 #include <functional>
 #include <vector>
 
-#include "icon.h"
-#include "palette.h"
+#include "imaging/icon.h"
+#include "imaging/palette.h"
+#include "imaging/rgba_image.h"
 
 namespace pg {
 
@@ -48,5 +49,12 @@ using ProgressFn = std::function<void(int percent)>;
 // The palette build always runs and updates `table`.
 IconFileBytes WriteIconFile(const Icon& icon, int saveDepth, PaletteTable& table,
                             const ProgressFn& progress = {});
+
+// The multi-size icon file of square images with sizes from 1 to 256, each
+// size once: images ordered from the largest down, each below 256 as a
+// 32-bit BGRA DIB with an AND mask that is transparent where alpha is 0, a
+// 256x256 image as a PNG stream. Directory entries give each image's true
+// size (256 as 0), 1 plane, 32 bits.
+std::vector<std::uint8_t> WriteMultiSizeIcon(std::vector<RgbaImage> images);
 
 }  // namespace pg

@@ -1,4 +1,4 @@
-#include "image.h"
+#include "imaging/image.h"
 
 #include <algorithm>
 #include <cassert>

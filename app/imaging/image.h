@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "colour.h"
+#include "imaging/colour.h"
 
 namespace pg {
 

@@ -1,4 +1,4 @@
-#include "keysplit.h"
+#include "imaging/keysplit.h"
 
 namespace pg {
 

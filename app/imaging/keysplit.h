@@ -1,7 +1,7 @@
 // Splitting the composite into the two images an icon is made of.
 #pragma once
 
-#include "icon.h"
+#include "imaging/icon.h"
 
 namespace pg {
 

@@ -1,10 +1,11 @@
-#include "layers.h"
+#include "imaging/layers.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "icon_source.h"
+#include "imaging/icon_source.h"
+#include "imaging/rounding.h"
 
 namespace pg {
 
@@ -81,25 +82,26 @@ void LayerModel::ComposeLayers(Offset upper, Offset lower) {
   }
 }
 
-Result<SlotContent> ExtractSlotContent(const IconSource& source, int index, bool small) {
+Result<SlotContent> ExtractSlotContent(const IconSource& source, int index, bool small, SlotImages which) {
   auto icon = source.Extract(index, small ? kSmallSize : kCellSize);
   if (!icon) return icon.error();
+  if (which == SlotImages::kCellOnly) return ContentOfIcon(std::move(*icon));
   auto images = source.ExtractSource(index, small);
   if (!images) return ContentOfIcon(std::move(*icon));
   return SlotContent{std::move(*icon), std::move(*images)};
 }
 
-std::int32_t RoundDivToEven(std::int64_t v, int d) noexcept {
-  // v / d exactly is q + r/d with 0 <= r < d (floor division).
-  std::int64_t q = v >= 0 ? v / d : -((-v + d - 1) / d);
-  const std::int64_t r = v - q * d;
-  if (2 * r > d || (2 * r == d && (q & 1) != 0)) ++q;
-  return static_cast<std::int32_t>(q);
+int InvertingPixels(const Icon& icon) noexcept {
+  int n = 0;
+  for (int y = 0; y < icon.Height(); ++y)
+    for (int x = 0; x < icon.Width(); ++x)
+      n += icon.mask.GetPixel(x, y) == kWhite && icon.colour.GetPixel(x, y) != kBlack;
+  return n;
 }
 
 Slot PickLayer(const Image& upperMask, Offset upper, int x, int y, int zoom) noexcept {
-  const std::int64_t px = std::int64_t{RoundDivToEven(x, zoom)} - upper.x;
-  const std::int64_t py = std::int64_t{RoundDivToEven(y, zoom)} - upper.y;
+  const std::int64_t px = RoundHalfEven(x, zoom) - upper.x;
+  const std::int64_t py = RoundHalfEven(y, zoom) - upper.y;
   const bool inside = px >= 0 && py >= 0 && px < upperMask.Width() && py < upperMask.Height();
   return inside && upperMask.GetPixel(static_cast<int>(px), static_cast<int>(py)) == kBlack
              ? Slot::kUpper
@@ -107,10 +109,9 @@ Slot PickLayer(const Image& upperMask, Offset upper, int x, int y, int zoom) noe
 }
 
 Offset DragOffset(Offset stored, int startX, int startY, int x, int y, int zoom) noexcept {
-  return Offset{static_cast<std::int32_t>(RoundDivToEven(std::int64_t{x} - startX, zoom) +
-                                          std::int64_t{stored.x}),
-                static_cast<std::int32_t>(RoundDivToEven(std::int64_t{y} - startY, zoom) +
-                                          std::int64_t{stored.y})};
+  return Offset{
+      static_cast<std::int32_t>(RoundHalfEven(std::int64_t{x} - startX, zoom) + stored.x),
+      static_cast<std::int32_t>(RoundHalfEven(std::int64_t{y} - startY, zoom) + stored.y)};
 }
 
 }  // namespace pg

@@ -6,10 +6,11 @@
 
 #include <cstdint>
 
-#include "icon.h"
-#include "image.h"
-#include "multi_size.h"
-#include "result.h"
+#include "imaging/icon.h"
+#include "imaging/image.h"
+#include "imaging/slot_source.h"
+#include "imaging/result.h"
+#include "imaging/rounding.h"
 
 namespace pg {
 
@@ -30,10 +31,22 @@ inline SlotContent ContentOfIcon(Icon icon) {
 }
 
 class IconSource;
+// Which images a slot's content carries: those of the icon's whole group,
+// for a multi-size save, or the 32x32 cell's icon alone (every other size
+// then scaled from it), for a single-image save that needs no more.
+enum class SlotImages { kWholeGroup, kCellOnly };
+
 // Icon `index` of a source as a slot takes it: the large icon (or with
 // `small` the small one) and the images of its group for the other sizes.
-// A group whose other images cannot be read still gives its icon.
-Result<SlotContent> ExtractSlotContent(const IconSource& source, int index, bool small);
+// A group whose other images cannot be read still gives its icon. The one
+// way every slot is filled from a file: the window's picker, its start-up
+// icon and the command line's compose.
+Result<SlotContent> ExtractSlotContent(const IconSource& source, int index, bool small,
+                                       SlotImages images = SlotImages::kWholeGroup);
+
+// The pixels of an icon that the system draws inverting: transparent in the
+// mask (white), yet not black in the colour. A composite saves them opaque.
+int InvertingPixels(const Icon& icon) noexcept;
 
 struct Offset {
   std::int32_t x = 0;
@@ -114,11 +127,12 @@ class LayerModel {
   Image zoomed_;
 };
 
-// Round(v / d) to nearest, ties to even (d >= 1): the drag's
-// pointer-to-cell rule, with d the zoom view's pixels per cell pixel.
-std::int32_t RoundDivToEven(std::int64_t v, int d) noexcept;
-// Round(v * 0.25) to nearest, ties to even: the rule in the 4x zoom view.
-inline std::int32_t RoundQuarter(std::int64_t v) noexcept { return RoundDivToEven(v, 4); }
+// Round(v * 0.25) to nearest, ties to even: the drag's pointer-to-cell rule
+// in the 4x zoom view (RoundHalfEven with the zoom view's pixels per cell
+// pixel at a display scale).
+inline std::int32_t RoundQuarter(std::int64_t v) noexcept {
+  return static_cast<std::int32_t>(RoundHalfEven(v, kZoomFactor));
+}
 
 // Which layer a press at zoom-view point (x, y) picks: the upper one exactly
 // where its mask is black at the rounded point, the lower one elsewhere.

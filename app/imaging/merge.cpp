@@ -1,7 +1,8 @@
-#include "merge.h"
+#include "imaging/merge.h"
 
-#include "ico_reader.h"
-#include "keysplit.h"
+#include "imaging/ico_reader.h"
+#include "imaging/keysplit.h"
+#include "imaging/multi_size.h"
 
 namespace pg {
 

@@ -3,11 +3,11 @@
 // slot, and the upper slot is freed for a further icon.
 #pragma once
 
-#include "icon.h"
-#include "icon_writer.h"
-#include "layers.h"
-#include "palette.h"
-#include "result.h"
+#include "imaging/icon.h"
+#include "imaging/icon_writer.h"
+#include "imaging/layers.h"
+#include "imaging/palette.h"
+#include "imaging/result.h"
 
 namespace pg {
 

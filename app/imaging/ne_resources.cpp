@@ -19,7 +19,7 @@
 //
 // Resource data lies at rnOffset << shift for rnLength << shift bytes,
 // clamped to the file: linkers round the last resource up to a whole unit.
-#include "ne_resources.h"
+#include "imaging/ne_resources.h"
 
 #include <algorithm>
 

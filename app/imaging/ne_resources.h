@@ -2,7 +2,7 @@
 // files that hold nothing but resources).
 #pragma once
 
-#include "pe_resources.h"
+#include "imaging/pe_resources.h"
 
 namespace pg {
 

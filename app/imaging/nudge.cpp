@@ -1,4 +1,4 @@
-#include "nudge.h"
+#include "imaging/nudge.h"
 
 #include <algorithm>
 #include <limits>

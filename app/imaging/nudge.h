@@ -3,7 +3,7 @@
 // exact pixel without a steady hand.
 #pragma once
 
-#include "layers.h"
+#include "imaging/layers.h"
 
 namespace pg {
 

@@ -16,10 +16,10 @@
 // The result is always a 24-bit bitmap: written back with a colour table,
 // the key colour would become the table's nearest colour and the pixels
 // would no longer be transparent in the saved icon.
-#include "packed_bitmap.h"
+#include "imaging/packed_bitmap.h"
 
-#include "bmp.h"
-#include "colour.h"
+#include "imaging/bmp.h"
+#include "imaging/colour.h"
 
 namespace pg {
 namespace {

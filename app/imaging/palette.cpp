@@ -1,4 +1,4 @@
-#include "palette.h"
+#include "imaging/palette.h"
 
 #include <algorithm>
 

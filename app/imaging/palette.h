@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "image.h"
+#include "imaging/image.h"
 
 namespace pg {
 

@@ -32,7 +32,7 @@
 // the bytes the resource section holds before any entry is read; of a
 // language directory only the first entry is read; every RVA goes through
 // MapRva(), the one place that turns it into file bytes.
-#include "pe_resources.h"
+#include "imaging/pe_resources.h"
 
 #include <algorithm>
 #include <optional>
@@ -259,8 +259,10 @@ Error ReadType(ResourceTree& tree, std::uint32_t typeDirectory, bool numericOnly
       dataEntry = first.target;
     }
     auto data = tree.Data(dataEntry);
-    if (!data) return data.error();
-    res.data = *data;
+    if (data)
+      res.data = *data;
+    else
+      res.fault = data.error();
     out.push_back(std::move(res));
   }
   return Error::kOk;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "byte_reader.h"
-#include "result.h"
+#include "imaging/byte_reader.h"
+#include "imaging/result.h"
 
 namespace pg {
 
@@ -23,6 +23,10 @@ struct ExeResource {
   std::uint32_t id = 0;   // numeric id (0 when named)
   std::u16string name;    // the name when `named`
   Bytes data;
+  // Why the resource's bytes could not be found (its data entry lies outside
+  // the directory, or its bytes outside the file's sections): only the
+  // groups that use it are damaged, not the file.
+  Error fault = Error::kOk;
 };
 
 struct ExeIconResources {
@@ -39,7 +43,8 @@ ExeFormat DetectExecutable(Bytes file) noexcept;
 
 // The icon resources of a PE32 or PE32+ file. An image without a resource
 // directory has none (success, both lists empty). Damage in the headers,
-// the section table or the directory of the two icon types refuses the file.
+// the section table or the directory tree of the two icon types refuses the
+// file; a resource whose bytes cannot be found is listed with its fault.
 Result<ExeIconResources> ReadPeIconResources(Bytes file);
 
 }  // namespace pg

@@ -23,7 +23,7 @@
 // there: the decoder never works for data the picture cannot hold. stb_image
 // serves only as the inflater; its own PNG path grows its buffer for as long
 // as the stream goes on.
-#include "png.h"
+#include "imaging/png.h"
 
 #include <climits>
 #include <cstring>

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "byte_reader.h"
-#include "result.h"
+#include "imaging/byte_reader.h"
+#include "imaging/result.h"
 
 namespace pg::png {
 

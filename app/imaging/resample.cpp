@@ -3,7 +3,7 @@
 // (box) average on each axis that shrinks, a triangle (linear) filter on
 // each axis that grows by a fraction. Both have only non-negative weights,
 // so no colour overshoots and a coverage channel stays within 0..1.
-#include "resample.h"
+#include "imaging/resample.h"
 
 #include <algorithm>
 #include <cassert>
@@ -147,6 +147,58 @@ std::vector<std::vector<ResampleTap>> ResampleWeights(int src, int dst) {
     }
   }
   return taps;
+}
+
+// Separable resampling of premultiplied colour, so that transparent pixels
+// lend their neighbours no colour.
+RgbaImage ResampleRgba(const RgbaImage& src, int width, int height) {
+  const auto across = ResampleWeights(src.width, width), down = ResampleWeights(src.height, height);
+  const auto sw = static_cast<std::size_t>(src.width);
+  const auto dw = static_cast<std::size_t>(width);
+  std::vector<float> pre(src.pixels.size());
+  for (std::size_t i = 0; i < src.pixels.size(); i += 4) {
+    const float a = src.pixels[i + 3] / 255.0f;
+    pre[i] = src.pixels[i] * a;
+    pre[i + 1] = src.pixels[i + 1] * a;
+    pre[i + 2] = src.pixels[i + 2] * a;
+    pre[i + 3] = src.pixels[i + 3];
+  }
+  std::vector<float> mid(dw * static_cast<std::size_t>(src.height) * 4, 0.0f);
+  for (int y = 0; y < src.height; ++y)
+    for (std::size_t x = 0; x < dw; ++x) {
+      float* m = &mid[(static_cast<std::size_t>(y) * dw + x) * 4];
+      for (const ResampleTap& t : across[x]) {
+        const float* p = &pre[(static_cast<std::size_t>(y) * sw + static_cast<std::size_t>(t.index)) * 4];
+        for (int k = 0; k < 4; ++k) m[k] += static_cast<float>(t.weight) * p[k];
+      }
+    }
+  RgbaImage out(width, height);
+  std::vector<float> row(dw * 4);
+  for (int y = 0; y < height; ++y) {
+    std::fill(row.begin(), row.end(), 0.0f);
+    for (const ResampleTap& t : down[static_cast<std::size_t>(y)]) {
+      const float* m = &mid[static_cast<std::size_t>(t.index) * dw * 4];
+      for (std::size_t i = 0; i < dw * 4; ++i) row[i] += static_cast<float>(t.weight) * m[i];
+    }
+    for (std::size_t x = 0; x < dw; ++x) {
+      const float* r = &row[x * 4];
+      const long a = std::clamp(std::lround(r[3]), 0L, 255L);
+      if (a == 0) continue;
+      std::uint8_t* o = out.At(static_cast<int>(x), y);
+      const float unpremultiply = 255.0f / r[3];
+      for (int k = 0; k < 3; ++k)
+        o[k] = static_cast<std::uint8_t>(std::clamp(std::lround(r[k] * unpremultiply), 0L, 255L));
+      o[3] = static_cast<std::uint8_t>(a);
+    }
+  }
+  return out;
+}
+
+RgbaImage ReplicateRgba(const RgbaImage& src, int fx, int fy) {
+  RgbaImage out(src.width * fx, src.height * fy);
+  for (int y = 0; y < out.height; ++y)
+    for (int x = 0; x < out.width; ++x) std::copy_n(src.At(x / fx, y / fy), 4, out.At(x, y));
+  return out;
 }
 
 }  // namespace pg

@@ -4,7 +4,8 @@
 
 #include <vector>
 
-#include "icon.h"
+#include "imaging/icon.h"
+#include "imaging/rgba_image.h"
 
 namespace pg {
 
@@ -26,5 +27,13 @@ Image Resize(const Image& src, int width, int height);
 // Resizes an icon to size x size: colour and mask are resampled together
 // (the mask as coverage) and the result is opaque where coverage >= 50 %.
 Icon ResizeIcon(const Icon& icon, int size);
+
+// Resizes a picture with alpha to width x height by the filter, on
+// premultiplied colour, so that transparent pixels lend their neighbours no
+// colour.
+RgbaImage ResampleRgba(const RgbaImage& src, int width, int height);
+
+// Enlarges a picture with alpha by whole factors, by pixel replication.
+RgbaImage ReplicateRgba(const RgbaImage& src, int fx, int fy);
 
 }  // namespace pg

@@ -1,4 +1,4 @@
-#include "result.h"
+#include "imaging/result.h"
 
 namespace pg {
 
@@ -11,6 +11,7 @@ const char* ErrorText(Error e) noexcept {
     case Error::kFileWriteFailed: return "file cannot be written";
     case Error::kFileReadOnly: return "file is read-only";
     case Error::kNotAFile: return "name belongs to a folder or device, not a file";
+    case Error::kIsFolder: return "is a folder, not a file";
     case Error::kTruncated: return "data is truncated";
     case Error::kBadSignature: return "not a file of the expected format";
     case Error::kBadHeader: return "header holds an impossible value";

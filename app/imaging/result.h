@@ -17,6 +17,7 @@ enum class Error {
   kFileWriteFailed,
   kFileReadOnly,       // the target is marked read-only
   kNotAFile,           // the target is a folder or a device, not a file
+  kIsFolder,           // the file to read is a folder
   // Structure of any format.
   kTruncated,          // a field or block runs past the end of the data
   kBadSignature,       // magic number / type word is not what the format needs

@@ -1,4 +1,4 @@
-#include "scale.h"
+#include "imaging/scale.h"
 
 #include <algorithm>
 #include <cassert>

@@ -4,10 +4,10 @@
 // appears that the picture does not have.
 #pragma once
 
-#include "icon.h"
-#include "icon_source.h"
-#include "image.h"
-#include "result.h"
+#include "imaging/icon.h"
+#include "imaging/icon_source.h"
+#include "imaging/image.h"
+#include "imaging/result.h"
 
 namespace pg {
 

@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "icon_intake.h"
-#include "scale.h"
+#include "imaging/icon_intake.h"
+#include "imaging/scale.h"
 #include "win/fonts.h"
 #include "win/messages.h"
 #include "win/strings.h"

@@ -15,9 +15,9 @@
 #include "form/controls.h"
 #include "form/form.h"
 #include "form/list_view.h"
-#include "icon.h"
-#include "icon_source.h"
-#include "layers.h"
+#include "imaging/icon.h"
+#include "imaging/icon_source.h"
+#include "imaging/layers.h"
 #include "session/layout.h"
 #include "win/handles.h"
 

@@ -4,7 +4,7 @@
 // window's controls stand on the same rectangles.
 #pragma once
 
-#include "colour.h"
+#include "imaging/colour.h"
 
 namespace pg {
 

@@ -2,10 +2,10 @@
 
 #include <utility>
 
-#include "folder_icon_setting.h"
-#include "keysplit.h"
-#include "merge.h"
-#include "multi_size.h"
+#include "imaging/folder_icon_setting.h"
+#include "imaging/keysplit.h"
+#include "imaging/merge.h"
+#include "imaging/multi_size.h"
 
 namespace pg {
 

@@ -15,14 +15,14 @@
 #include <string_view>
 #include <vector>
 
-#include "history.h"
-#include "icon.h"
-#include "icon_intake.h"
-#include "icon_writer.h"
-#include "layers.h"
-#include "nudge.h"
-#include "palette.h"
-#include "result.h"
+#include "imaging/history.h"
+#include "imaging/icon.h"
+#include "imaging/icon_intake.h"
+#include "imaging/icon_writer.h"
+#include "imaging/layers.h"
+#include "imaging/nudge.h"
+#include "imaging/palette.h"
+#include "imaging/result.h"
 #include "session/layout.h"
 
 namespace pg {

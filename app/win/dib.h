@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "handles.h"
-#include "image.h"
+#include "imaging/image.h"
 
 namespace pgw {
 

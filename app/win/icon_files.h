@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "icon_source.h"
-#include "result.h"
+#include "imaging/icon_source.h"
+#include "imaging/result.h"
 
 namespace pgw {
 

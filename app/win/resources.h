@@ -1,7 +1,7 @@
 // The program's own resources.
 #pragma once
 
-#include "byte_reader.h"
+#include "imaging/byte_reader.h"
 #include "handles.h"
 
 namespace pgw {

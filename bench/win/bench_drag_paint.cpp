@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "scale.h"
+#include "imaging/scale.h"
 #include "session/session.h"
 #include "win/dib.h"
 

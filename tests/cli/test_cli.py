@@ -117,6 +117,38 @@ def ani(frames, claimed=None):
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
+def pe_icon_data_entries(data, rtype=3):
+    """{resource id: file offset of its data entry} for the resources of one type of a PE file."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections, opt_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
+    opt = pe + 24
+    dirs = opt + (112 if struct.unpack_from("<H", data, opt)[0] == 0x20B else 96)
+    rsrc_rva = struct.unpack_from("<I", data, dirs + 2 * 8)[0]
+    table = opt + opt_size
+
+    def offset(rva):
+        for i in range(sections):
+            vsize, va, raw_size, raw = struct.unpack_from("<IIII", data, table + 40 * i + 8)
+            if va <= rva < va + max(vsize, raw_size):
+                return raw + rva - va
+        raise ValueError(rva)
+
+    root = offset(rsrc_rva)
+
+    def entries(at):
+        named, ids = struct.unpack_from("<HH", data, root + at + 12)
+        return [struct.unpack_from("<II", data, root + at + 16 + 8 * i) for i in range(named + ids)]
+
+    out = {}
+    for name, target in entries(0):
+        if name != rtype:
+            continue
+        for rid, sub in entries(target & 0x7FFFFFFF):
+            lang = entries(sub & 0x7FFFFFFF)[0][1]
+            out[rid] = root + lang
+    return out, offset
+
+
 def over(upper, lower):
     """Straight-alpha "over" of two (r, g, b, a) pixels, rounded to the nearest."""
     au, al = upper[3] / 255, lower[3] / 255
@@ -456,6 +488,98 @@ class Cli(unittest.TestCase):
         r = self.run_cli("list", self.write("pic.bin", pac))
         self.assertEqual(r.returncode, 1)
         self.assertIn("not an icon source", r.stderr)
+
+    def test_a_damaged_group_is_reported_alone_and_the_rest_of_the_library_serves(self):
+        library = slurp(os.path.join(os.environ["PG_FIXTURE_DIR"], "icons64.dll"))
+        icons, offset = pe_icon_data_entries(library)
+        groups, _ = pe_icon_data_entries(library, 14)
+        # The group ALPHA's images, as its group table names them.
+        rva, size = struct.unpack_from("<II", library, groups[next(iter(groups))])  # ALPHA, named, comes first
+        table = library[offset(rva):offset(rva) + size]
+        alpha_ids = [struct.unpack_from("<H", table, 6 + 14 * i + 12)[0] for i in range(struct.unpack_from("<H", table, 4)[0])]
+        self.assertGreater(len(alpha_ids), 1)
+        damaged = bytearray(library)
+        struct.pack_into("<I", damaged, icons[alpha_ids[-1]] + 4, 0xFFFFFFF0)  # one image far past its section
+        path = self.write("damaged.dll", bytes(damaged))
+        r = self.run_cli("list", path)
+        self.assertEqual(r.returncode, 1)
+        lines = r.stdout.splitlines()
+        self.assertEqual(lines[0], "0\tALPHA\tdamaged: resource lies outside the file's sections")
+        self.assertEqual([line.split("\t")[1] for line in lines[1:]], ["ZETA", "7", "300"])
+        self.assertNotIn("damaged", "".join(lines[1:]))
+        self.assertEqual(r.stderr, f"pairglyph: {path}: icon 0: resource lies outside the file's sections\n")
+        out = self.path("out.ico")
+        for args in (["--lower-id", "alpha"], ["--lower-index", "0", "--lower-small"], ["--sizes", "all"]):
+            with self.subTest(args=args):
+                r = self.run_cli("compose", "-o", out, "--lower", path, *args)
+                self.assertEqual((r.returncode, r.stderr),
+                                 (1, f"pairglyph: {path}: resource lies outside the file's sections\n"))
+                self.assertFalse(os.path.exists(out))
+        r = self.run_cli("compose", "-o", out, "--lower", path, "--lower-id", "zeta", "--sizes", "all")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        # A group with one missing image among sound ones is damaged as a whole.
+        missing = bytearray(library)
+        at = offset(rva) + 6 + 14 * (len(alpha_ids) - 1) + 12
+        struct.pack_into("<H", missing, at, 999)
+        path = self.write("missing.dll", bytes(missing))
+        r = self.run_cli("list", path)
+        self.assertEqual(r.stdout.splitlines()[0], "0\tALPHA\tdamaged: icon group names an image that does not exist")
+        r = self.run_cli("compose", "-o", out, "--lower", path)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("icon group names an image that does not exist", r.stderr)
+
+    def test_a_damaged_icon_file_lists_its_one_icon_as_damaged(self):
+        good = solid_icon((1, 2, 3))
+        path = self.write("cut.ico", good[:100])
+        r = self.run_cli("list", path)
+        self.assertEqual((r.returncode, r.stdout), (1, "0\t-\tdamaged: data is truncated\n"))
+        self.assertEqual(r.stderr, f"pairglyph: {path}: icon 0: data is truncated\n")
+        # The entry's size is a hint: an entry of 16x16 for the 32x32 image.
+        liar = good[:6] + bytes([16, 16]) + good[8:]
+        r = self.run_cli("list", self.write("liar.ico", liar))
+        self.assertEqual((r.returncode, r.stdout), (0, "0\t-\t32x32 24bpp\n"), r.stderr)
+
+    def test_messages_name_a_folder_zero_bytes_and_a_missing_id_for_what_they_are(self):
+        library = os.path.join(os.environ["PG_FIXTURE_DIR"], "icons64.dll")
+        out = self.path("out.ico")
+        cases = (
+            (["list", self.dir], f"{self.dir}: is a folder, not a file"),
+            (["compose", "-o", out, "--upper", self.dir], f"{self.dir}: is a folder, not a file"),
+            (["list", self.write("zeros.bin", bytes(100))], f"{self.path('zeros.bin')}: not an icon source: "
+                                                            "a file of nothing but zero bytes"),
+            (["compose", "-o", out, "--upper", library, "--upper-index", "-9"], f"{library}: file has no icon with id 9"),
+            (["compose", "-o", out, "--upper", library, "--upper-index", "9"],
+             f"{library}: file has no icon with that index"),
+        )
+        for args, message in cases:
+            with self.subTest(args=args):
+                r = self.run_cli(*args)
+                self.assertEqual((r.returncode, r.stderr), (1, f"pairglyph: {message}\n"))
+
+    def test_a_library_shortened_while_it_is_listed_gives_an_error_never_a_signal(self):
+        library = slurp(os.path.join(os.environ["PG_FIXTURE_DIR"], "icons64.dll"))
+        # Padded so that the read takes a while; shortened to its headers, so
+        # that the resources lie past the new end.
+        full = library + bytes(8 << 20)
+        path = self.write("shrinking.dll", full)
+        shrinker = subprocess.Popen(["python3", "-c", f"""
+import os
+full = open({path!r}, "rb").read()
+while True:
+    os.truncate({path!r}, 1024)
+    with open({path!r}, "r+b") as f:
+        f.write(full)
+"""])
+        try:
+            for _ in range(100):
+                r = subprocess.run([CLI, "list", path], capture_output=True, text=True, timeout=60)
+                self.assertIn(r.returncode, (0, 1), r.stderr)
+                if r.returncode:
+                    self.assertEqual(len(r.stderr.splitlines()), 1, r.stderr)
+                    self.assertTrue(r.stderr.startswith(f"pairglyph: {path}: "), r.stderr)
+        finally:
+            shrinker.kill()
+            shrinker.wait()
 
     def test_sizes_write_a_multi_size_icon_that_image_magick_reads(self):
         if shutil.which("convert") is None or shutil.which("identify") is None:

@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "colour.h"
+#include "imaging/colour.h"
 
 // Static, so that any number of test files may include this header.
 #define STB_IMAGE_WRITE_STATIC

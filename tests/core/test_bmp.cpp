@@ -3,7 +3,7 @@
 #include <climits>
 #include <string>
 
-#include "bmp.h"
+#include "imaging/bmp.h"
 #include "image_fixtures.h"
 
 namespace pg {

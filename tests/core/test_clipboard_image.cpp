@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "bmp.h"
-#include "clipboard_image.h"
-#include "icon_source.h"
+#include "imaging/bmp.h"
+#include "imaging/clipboard_image.h"
+#include "imaging/icon_source.h"
 #include "image_fixtures.h"
-#include "resample.h"
+#include "imaging/resample.h"
 
 namespace pg {
 namespace {

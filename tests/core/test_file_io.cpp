@@ -1,14 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <thread>
 
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
-#include "file_io.h"
+#include "platform/file_io.h"
 
 namespace pg {
 namespace {
@@ -107,22 +109,27 @@ TEST_F(FileIo, HardLinkedTargetIsRewrittenInPlace) {
 
 TEST_F(FileIo, ReadRefusesMissingFoldersAndOversizedFiles) {
   EXPECT_EQ(ReadFileBytes(dir_ / "missing").error(), Error::kFileNotFound);
-  EXPECT_EQ(ReadFileBytes(dir_).error(), Error::kFileUnreadable);
+  EXPECT_EQ(ReadFileBytes(dir_).error(), Error::kIsFolder);
   std::ofstream(dir_ / "big", std::ios::binary) << std::string(100, 'x');
   EXPECT_EQ(ReadFileBytes(dir_ / "big", 99).error(), Error::kFileTooLarge);
   EXPECT_EQ(ReadFileBytes(dir_ / "big", 100)->size(), 100u);
 }
 
-// Mapped or read, a file gives the same bytes under the same limits; the
-// spans stay good when the object moves, and a pipe is read instead.
+// Mapped (Windows) or read (POSIX), a file gives the same bytes under the
+// same limits; the spans stay good when the object moves, and a pipe is
+// read instead.
 TEST_F(FileIo, MappedFileGivesTheBytesUnderTheReadersLimits) {
   EXPECT_EQ(MappedFile::Open(dir_ / "missing").error(), Error::kFileNotFound);
-  EXPECT_EQ(MappedFile::Open(dir_).error(), Error::kFileUnreadable);
+  EXPECT_EQ(MappedFile::Open(dir_).error(), Error::kIsFolder);
   std::ofstream(dir_ / "big", std::ios::binary) << std::string(100, 'x');
   EXPECT_EQ(MappedFile::Open(dir_ / "big", 99).error(), Error::kFileTooLarge);
   auto big = MappedFile::Open(dir_ / "big", 100);
   ASSERT_TRUE(big);
+#ifdef _WIN32
   EXPECT_TRUE(big->Mapped());
+#else
+  EXPECT_FALSE(big->Mapped());
+#endif
   const Bytes seen = big->Data();
   MappedFile moved = std::move(*big);
   EXPECT_EQ(moved.Data().data(), seen.data());
@@ -147,6 +154,65 @@ TEST_F(FileIo, MappedFileGivesTheBytesUnderTheReadersLimits) {
   EXPECT_FALSE(piped->Mapped());
   EXPECT_EQ(piped->Data().size(), 70000u);
 #endif
+}
+
+// A failed allocation at any step of a write of two outputs, one new and
+// one replacing a file: nothing is left in the folder but the old file with
+// its old bytes. The hook fails the n-th step, for every n up to the first
+// write that gets through.
+int g_stepsLeft = 0;
+void FailAtStep(WriteStep) {
+  if (--g_stepsLeft == 0) throw std::bad_alloc();
+}
+
+TEST_F(FileIo, AFailureAtAnyStepOfAWriteLeavesNoTemporaryAndNoChange) {
+  const fs::path kept = dir_ / "kept.ico", fresh = dir_ / "fresh.bmp";
+  const std::uint8_t old[] = {1, 2, 3}, a[] = {7}, b[] = {8, 8};
+  ASSERT_EQ(WriteFileReplacing(kept, old), Error::kOk);
+  const OutputFile outputs[] = {{fresh, b}, {kept, a}};
+  SetWriteStepHookForTests(FailAtStep);
+  int failedSteps = 0;
+  for (int n = 1; n < 32; ++n) {
+    g_stepsLeft = n;
+    const WriteResult w = WriteFilesReplacing(outputs);
+    if (w.ok()) break;
+    ++failedSteps;
+    EXPECT_EQ(w.error, Error::kOutOfMemory) << "step " << n;
+    EXPECT_EQ(EntriesIn(dir_), 1u) << "step " << n;
+    EXPECT_EQ(*ReadFileBytes(kept), (std::vector<std::uint8_t>{1, 2, 3})) << "step " << n;
+  }
+  SetWriteStepHookForTests(nullptr);
+  // Created, written, replacing, replaced for each output but the last's
+  // "replaced", after which nothing can fail.
+  EXPECT_EQ(failedSteps, 7);
+  EXPECT_EQ(*ReadFileBytes(kept), (std::vector<std::uint8_t>{7}));
+  EXPECT_EQ(*ReadFileBytes(fresh), (std::vector<std::uint8_t>{8, 8}));
+  EXPECT_EQ(EntriesIn(dir_), 2u);
+}
+
+// A file that another thread keeps shortening and restoring while it is
+// read gives its bytes as they were at some moment (or fewer), never a
+// signal: the bytes are read, not mapped, where the system lets a mapped
+// file shrink.
+TEST_F(FileIo, AFileShortenedWhileItIsReadGivesFewerBytesNotACrash) {
+  const fs::path file = dir_ / "shrinking";
+  const std::string full(4 * 1024 * 1024, 'z');
+  std::ofstream(file, std::ios::binary) << full;
+  std::atomic<bool> stop = false;
+  std::thread shortener([&] {
+    std::error_code ec;
+    for (int i = 0; !stop; ++i) fs::resize_file(file, i % 2 ? full.size() : 4096, ec);
+  });
+  int reads = 0;
+  for (int i = 0; i < 100; ++i) {
+    auto bytes = MappedFile::Open(file);
+    if (!bytes) continue;
+    ++reads;
+    EXPECT_LE(bytes->Data().size(), full.size());
+  }
+  stop = true;
+  shortener.join();
+  EXPECT_GT(reads, 0);
 }
 
 }  // namespace

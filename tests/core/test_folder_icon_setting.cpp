@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "folder_icon_setting.h"
+#include "imaging/folder_icon_setting.h"
 
 namespace pg {
 namespace {

@@ -3,9 +3,9 @@
 #include <limits>
 #include <vector>
 
-#include "history.h"
-#include "merge.h"
-#include "nudge.h"
+#include "imaging/history.h"
+#include "imaging/merge.h"
+#include "imaging/nudge.h"
 
 namespace pg {
 namespace {

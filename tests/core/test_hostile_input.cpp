@@ -3,11 +3,11 @@
 // extraction reach one verdict on every icon.
 #include <gtest/gtest.h>
 
-#include "bmp.h"
+#include "imaging/bmp.h"
 #include "hostile_fixtures.h"
-#include "ico_reader.h"
-#include "icon_source.h"
-#include "packed_bitmap.h"
+#include "imaging/ico_reader.h"
+#include "imaging/icon_source.h"
+#include "imaging/packed_bitmap.h"
 
 namespace pg {
 namespace {
@@ -168,11 +168,16 @@ TEST(HostileInput, ListingAndExtractionReachOneVerdictOnEveryIcon) {
     EXPECT_EQ((*src)->Check(4), Error::kOk);
     ExpectOneVerdict(**src, "pixels");
   }
-  // An icon file (type 1) cut inside its directory is damaged, not "no icons".
+  // An icon file (type 1) cut inside its directory is damaged, not "no
+  // icons": its one icon is listed as damaged.
   Buf ico = pgtest::IcoFile({{16, 16, 8, 0x010203}, {32, 32, 8, 0x010203}});
   ico.resize(6 + 16 + 5);
-  EXPECT_EQ(OpenIconSource(View(ico)).error(), Error::kTruncated);
-  EXPECT_EQ(OpenIconSource(View(Buf{0, 0, 1, 0, 0, 0})).error(), Error::kNoImages);
+  for (const auto& [bytes, want] : {std::pair{ico, Error::kTruncated}, std::pair{Buf{0, 0, 1, 0, 0, 0}, Error::kNoImages}}) {
+    auto src = OpenIconSource(View(bytes));
+    ASSERT_TRUE(src.ok());
+    EXPECT_EQ((*src)->Check(0), want);
+    ExpectOneVerdict(**src, "damaged icon file");
+  }
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 #include <climits>
 #include <string>
 
-#include "ico_reader.h"
+#include "imaging/ico_reader.h"
 #include "image_fixtures.h"
-#include "resample.h"
+#include "imaging/resample.h"
 
 namespace pg {
 namespace {
@@ -245,9 +245,6 @@ TEST(IcoReader, RefusesDamagedFiles) {
       {"entry size 4 GiB", entryWith(8, 0xFFFFFFFFu, true), Error::kTruncated},
       {"entry planes 65535", entryWith(4, 0xFFFF, false), Error::kBadHeader},
       {"entry bit count 65535", entryWith(6, 0xFFFF, false), Error::kBadHeader},
-      {"entry smaller than the image", ico(dib8, 4, 8), Error::kBadImageSize},
-      {"entry 0 (256) for an 8x8 image", ico(dib8, 256, 256), Error::kBadImageSize},
-      {"biHeight not twice the image height", ico(dibWith(8, 8)), Error::kBadImageSize},
       {"odd biHeight", ico(dibWith(8, 17)), Error::kBadImageSize},
       {"height 0", ico(dibWith(8, 0)), Error::kBadImageSize},
       {"height INT_MIN", ico(dibWith(8, static_cast<std::uint32_t>(INT_MIN))), Error::kBadImageSize},
@@ -269,7 +266,6 @@ TEST(IcoReader, RefusesDamagedFiles) {
       {"PNG signature only", ico(ByteVec(png8.begin(), png8.begin() + 8)), Error::kTruncated},
       {"PNG asking for a huge image", ico(pngHuge, 0, 8), Error::kImageTooLarge},
       {"PNG of width 0", ico(pngZero), Error::kBadImageSize},
-      {"PNG whose size differs from its entry", ico(png8, 16, 16), Error::kBadImageSize},
       {"images beyond the per-file pixel budget", budgetFile, Error::kImageTooLarge},
   };
   for (const Case& c : cases) {

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "icon_writer.h"
-#include "keysplit.h"
-#include "palette.h"
+#include "imaging/icon_writer.h"
+#include "imaging/keysplit.h"
+#include "imaging/palette.h"
 
 namespace pg {
 namespace {

@@ -6,8 +6,11 @@
 #include <string>
 
 #include "exe_fixtures.h"
-#include "file_io.h"
-#include "icon_source.h"
+#include "image_fixtures.h"
+#include "imaging/layers.h"
+#include "imaging/pe_resources.h"
+#include "platform/file_io.h"
+#include "imaging/icon_source.h"
 
 namespace pg {
 namespace {
@@ -211,7 +214,9 @@ TEST(IconSourceDamage, ABrokenGroupFailsAloneWithItsError) {
   const Case cases[] = {
       {"empty group", groupOf({}, 0), Error::kNoImages},
       {"group naming a missing RT_ICON", groupOf({9}, 1), Error::kMissingResource},
-      {"one missing among present", groupOf({9, 1}, 2), Error::kOk},
+      {"one missing among present", groupOf({9, 1}, 2), Error::kMissingResource},
+      {"one damaged among sound ones", groupOf({1, 2, 4}, 3), Error::kBadHeader},
+      {"one empty among sound ones", groupOf({4, 3}, 2), Error::kTruncated},
       {"count larger than the group", groupOf({1}, 0xFFFF), Error::kTruncated},
       {"not an icon group", [] { Buf g = pgtest::GroupDir({}, {}); pgtest::Put16(g, 2, 2); return g; }(),
        Error::kBadSignature},
@@ -229,6 +234,10 @@ TEST(IconSourceDamage, ABrokenGroupFailsAloneWithItsError) {
     ASSERT_TRUE(src.ok()) << c.what;
     ASSERT_EQ((*src)->Count(), 2) << c.what;
     auto icon = (*src)->Extract(0);
+    // The listing, the check and the slot's content agree with Extract.
+    EXPECT_EQ((*src)->Check(0), icon.error()) << c.what;
+    EXPECT_EQ((*src)->Info(0).status, icon.error()) << c.what;
+    EXPECT_EQ(ExtractSlotContent(**src, 0, false).error(), icon.error()) << c.what;
     if (c.expected == Error::kOk) {
       ASSERT_TRUE(icon.ok()) << c.what << ": " << ErrorText(icon.error());
       EXPECT_EQ(icon->Width(), 32) << c.what;
@@ -251,10 +260,66 @@ TEST(IconSourceDamage, DamagedFilesAreRefusedNotMisread) {
   auto ne = pgtest::BuildNe(pgtest::NeIconResources(FourGroups()));
   pgtest::Put16(ne.bytes, ne.table, 40);
   EXPECT_EQ(OpenIconSource(View(ne.bytes)).error(), Error::kBadHeader);
+  // A damaged icon file holds one damaged icon.
   Buf ico = pgtest::IcoFile(pgtest::FixtureSeven());
   pgtest::Put32(ico, 6 + 12, 0xFFFFFF00u);  // image offset past the end
-  EXPECT_FALSE(OpenIconSource(View(ico)).ok());
-  EXPECT_NE(OpenIconSource(View(ico)).error(), Error::kNotIconSource);
+  auto src = OpenIconSource(View(ico));
+  ASSERT_TRUE(src.ok());
+  EXPECT_EQ((*src)->Count(), 1);
+  EXPECT_EQ((*src)->Info(0).status, Error::kTruncated);
+  EXPECT_EQ((*src)->Extract(0).error(), Error::kTruncated);
+}
+
+// One icon resource whose bytes lie outside the file's sections spoils the
+// groups that use it and no other: the rest of the library still lists,
+// extracts and fills a slot.
+TEST(IconSourceDamage, AResourceOutsideTheSectionsSpoilsOnlyTheGroupsUsingIt) {
+  auto pe = pgtest::BuildPe(pgtest::IconResources({{1, u"", {{16, 16, 8, 0x010203}, {32, 32, 8, 0x010203}}},
+                                                   {2, u"", {{32, 32, 8, 0x445566}}}}),
+                            true);
+  // Data entries run in directory order: the icons 1, 2, 3, then the groups.
+  for (const std::uint32_t at : {std::uint32_t{0}, std::uint32_t{4}}) {
+    Buf bytes = pe.bytes;
+    pgtest::Put32(bytes, pe.dataEntries[1] + at, at == 0 ? 0x00900000u : 0xFFFFFFF0u);
+    auto res = ReadPeIconResources(View(bytes));
+    ASSERT_TRUE(res.ok()) << ErrorText(res.error());
+    EXPECT_EQ(res->icons[1].fault, Error::kBadSectionTable);
+    auto src = OpenIconSource(View(bytes));
+    ASSERT_TRUE(src.ok()) << ErrorText(src.error());
+    ASSERT_EQ((*src)->Count(), 2);
+    EXPECT_EQ((*src)->Info(0).status, Error::kBadSectionTable);
+    EXPECT_EQ((*src)->Check(0), Error::kBadSectionTable);
+    EXPECT_EQ((*src)->Extract(0, kSmallSize).error(), Error::kBadSectionTable);
+    EXPECT_EQ(ExtractSlotContent(**src, 0, false).error(), Error::kBadSectionTable);
+    EXPECT_EQ((*src)->Check(1), Error::kOk);
+    auto content = ExtractSlotContent(**src, 1, false);
+    ASSERT_TRUE(content.ok());
+    EXPECT_EQ(content->icon.colour.GetPixel(4, 4), 0x445566u);
+  }
+}
+
+// The directory entry's size is a hint in an icon file as in a library's
+// group: the image's header gives the size the listing shows and the
+// extraction uses.
+TEST(IconSourceDamage, AnIconFilesEntryThatDisagreesWithItsImageIsAHint) {
+  using namespace fixtures;
+  const ByteVec png = MakePng(40, 24, [](int, int) { return 0xFF336699u; });
+  const ByteVec dib = MakeIconDib(20, 12, 24, [](int, int) { return 0x336699u; }, [](int, int) { return false; });
+  for (const auto& [image, bits] : {std::pair{png, 32}, std::pair{dib, 24}}) {
+    const ByteVec ico = MakeIcoFile({{image, 32, 32, 32}});
+    auto src = OpenIconSource(View(ico));
+    ASSERT_TRUE(src.ok());
+    const IconGroupInfo info = (*src)->Info(0);
+    EXPECT_EQ(info.status, Error::kOk);
+    ASSERT_EQ(info.entries.size(), 1u);
+    EXPECT_EQ(info.entries[0].width, bits == 32 ? 40 : 20);
+    EXPECT_EQ(info.entries[0].height, bits == 32 ? 24 : 12);
+    EXPECT_EQ((*src)->Check(0), Error::kOk);
+    auto icon = (*src)->Extract(0);
+    ASSERT_TRUE(icon.ok()) << ErrorText(icon.error());
+    EXPECT_EQ(icon->Width(), bits == 32 ? 40 : 20);
+    EXPECT_EQ(icon->Height(), bits == 32 ? 24 : 12);
+  }
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "layers.h"
+#include "imaging/layers.h"
 
 namespace pg {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "ico_reader.h"
-#include "icon_writer.h"
-#include "keysplit.h"
-#include "merge.h"
+#include "imaging/ico_reader.h"
+#include "imaging/icon_writer.h"
+#include "imaging/keysplit.h"
+#include "imaging/merge.h"
 
 namespace pg {
 namespace {

@@ -3,13 +3,14 @@
 #include <cmath>
 #include <cstring>
 
-#include "clipboard_image.h"
+#include "imaging/clipboard_image.h"
 #include "exe_fixtures.h"
-#include "ico_reader.h"
-#include "icon_source.h"
+#include "imaging/ico_reader.h"
+#include "imaging/icon_source.h"
+#include "imaging/icon_writer.h"
 #include "image_fixtures.h"
-#include "merge.h"
-#include "multi_size.h"
+#include "imaging/merge.h"
+#include "imaging/multi_size.h"
 
 namespace pg {
 namespace {

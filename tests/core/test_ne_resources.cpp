@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "exe_fixtures.h"
-#include "ne_resources.h"
+#include "imaging/ne_resources.h"
 
 namespace pg {
 namespace {

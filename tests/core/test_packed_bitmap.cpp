@@ -2,10 +2,10 @@
 
 #include <functional>
 
-#include "bmp.h"
-#include "colour.h"
+#include "imaging/bmp.h"
+#include "imaging/colour.h"
 #include "exe_fixtures.h"
-#include "packed_bitmap.h"
+#include "imaging/packed_bitmap.h"
 
 namespace pg {
 namespace {

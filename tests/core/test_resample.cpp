@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "resample.h"
+#include "imaging/resample.h"
 
 namespace pg {
 namespace {

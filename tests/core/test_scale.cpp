@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "exe_fixtures.h"
-#include "icon_source.h"
-#include "scale.h"
+#include "imaging/icon_source.h"
+#include "imaging/scale.h"
 
 namespace pg {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "icon_writer.h"
-#include "merge.h"
+#include "imaging/icon_writer.h"
+#include "imaging/merge.h"
 #include "session/session.h"
 
 namespace pg {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "clipboard.h"
-#include "icon.h"
+#include "imaging/icon.h"
 #include "image_fixtures.h"
 
 namespace pgw {

@@ -1,5 +1,8 @@
 // Reading and writing whole files. The codecs work on bytes in memory; this
-// is the thin layer between them and the disk.
+// is the thin layer between them and the disk, and the only code that calls
+// the system's file functions: one implementation for POSIX
+// (file_io_posix.cpp) and one for Win32 (file_io_win32.cpp) behind this
+// portable header.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +13,8 @@
 #include <system_error>
 #include <vector>
 
-#include "byte_reader.h"
-#include "result.h"
+#include "imaging/byte_reader.h"
+#include "imaging/result.h"
 
 namespace pg {
 
@@ -25,14 +28,16 @@ inline constexpr std::uintmax_t kMaxInputFileSize = 128u * 1024u * 1024u;
 Result<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& path,
                                                 std::uintmax_t maxSize = kMaxInputFileSize);
 
-// A file's bytes without a copy: the file mapped into memory, read only, so
-// a reader touches the pages it parses and no others. Where a file cannot be
-// mapped (a pipe, a device, a file system without mappings) its bytes are
-// read instead, up to the same limit. Spans into Data() stay valid while the
-// object lives; moving it keeps them valid.
-//
-// A mapped file that another program shortens meanwhile is the one hazard a
-// copy does not have: pages past its new end cannot be read.
+// A file's bytes for the readers. On Windows the file is mapped into memory,
+// read only, so a reader touches the pages it parses and no others; the
+// system refuses to shorten a file while a view of it exists. On POSIX a
+// mapped file that another program shortens meanwhile would end the program
+// (SIGBUS) at the first page past its new end, so the bytes are read into
+// memory instead (a 15 MB library costs a few milliseconds): a file
+// shortened while it is read just gives fewer bytes, which the readers call
+// damaged. Where a file cannot be mapped (a pipe, a file system without
+// mappings) its bytes are read, up to the same limit. Spans into Data() stay
+// valid while the object lives; moving it keeps them valid.
 class MappedFile {
  public:
   MappedFile() = default;
@@ -45,9 +50,13 @@ class MappedFile {
   ~MappedFile();
 
   Bytes Data() const noexcept { return {data_, size_}; }
-  bool Mapped() const noexcept { return view_ != nullptr; }
+  // Whether the bytes are a view of the file itself (Windows) rather than a
+  // copy.
+  bool Mapped() const noexcept { return mapped_; }
 
-  // Maps `path`; the errors of ReadFileBytes.
+  // Maps or reads `path`; the errors of ReadFileBytes: kFileNotFound,
+  // kIsFolder for a folder, kFileUnreadable for a device or a failed read,
+  // kFileTooLarge past `maxSize`.
   static Result<MappedFile> Open(const std::filesystem::path& path, std::uintmax_t maxSize = kMaxInputFileSize);
 
  private:
@@ -55,8 +64,10 @@ class MappedFile {
 
   const std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
-  void* view_ = nullptr;              // the mapping, when there is one
-  std::vector<std::uint8_t> copy_;    // the bytes, when there is none
+  void* view_ = nullptr;              // the system's pages the bytes lie in, when not in copy_
+  std::size_t viewSize_ = 0;          // their extent
+  bool mapped_ = false;               // view_ maps the file
+  std::vector<std::uint8_t> copy_;    // the bytes, when there is no view
 };
 
 // What became of a write: kOk, or the core's error, the system's own reason
@@ -117,5 +128,20 @@ class FolderFlushes {
 
 // One file; the error alone.
 Error WriteFileReplacing(const std::filesystem::path& path, Bytes data);
+
+// The steps of WriteFilesReplacing for each output, for tests that make a
+// step fail: a hook set here is called at each of them and may throw
+// std::bad_alloc, as a failed allocation at that point would. Whatever step
+// fails, no temporary file or open handle is left behind and the targets
+// keep their old contents; the write gives kOutOfMemory. Not for use
+// outside tests: the hook is one for the whole process.
+enum class WriteStep {
+  kTemporaryCreated,  // the temporary file exists, still empty
+  kTemporaryWritten,  // the new bytes are in it, on the disk
+  kReplacing,         // about to put this output in place
+  kReplaced,          // this output is in place and another is still to come
+};
+using WriteStepHook = void (*)(WriteStep);
+void SetWriteStepHookForTests(WriteStepHook hook) noexcept;
 
 }  // namespace pg
