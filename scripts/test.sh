@@ -29,7 +29,7 @@ echo "== release packages, checked as users get them"
 "$root/scripts/release.sh"
 "$root/tests/release/check_release.sh" "$root/dist"
 
-echo "== fuzz targets (${PG_FUZZ_SECONDS:=30}s each)"
+echo "== fuzz targets (${PG_FUZZ_SECONDS:=15}s each)"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 "$root/scripts/fuzz.sh" "$PG_FUZZ_SECONDS"
