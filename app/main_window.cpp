@@ -100,6 +100,21 @@ pg::Image BitmapResource(const wchar_t* name) {
 }
 
 
+// The fields the save and the open dialog share: the owner, the types, the
+// chosen name's buffer and the folder they start in.
+OPENFILENAMEW FileDialog(HWND owner, const wchar_t* filter, DWORD filterIndex,
+                         std::vector<wchar_t>& file, const std::wstring& folder) {
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = filter;
+  ofn.nFilterIndex = filterIndex;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  return ofn;
+}
+
 // Shift with the left button alone asks the save for 8 bits.
 bool ShiftAndLeftOnly(const pgf::ShiftState& s) noexcept {
   return s.shift && s.left && !s.ctrl && !s.alt && !s.right && !s.middle && !s.doubleClick;
@@ -524,14 +539,8 @@ void TForm1::OnSaveClick() {
       L"multi-size icon (16-256, 32-bit)\0*.ico\0";
   std::vector<wchar_t> file(32768, L'\0');
   const std::wstring folder = pgw::ToWide(session_.DialogFolder());
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = Handle();
-  ofn.lpstrFilter = kFilter;
-  ofn.nFilterIndex = static_cast<DWORD>(session_.DialogType());
-  ofn.lpstrFile = file.data();
-  ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  OPENFILENAMEW ofn =
+      FileDialog(Handle(), kFilter, static_cast<DWORD>(session_.DialogType()), file, folder);
   ofn.lpstrDefExt = L"ico";
   ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_NOCHANGEDIR;
   if (!GetSaveFileNameW(&ofn)) return;
@@ -644,14 +653,7 @@ void TForm1::OnOpenClick(pg::Slot slot) {
       L"all files\0*.*\0";
   std::vector<wchar_t> file(32768, L'\0');
   const std::wstring folder = pgw::ToWide(session_.DialogFolder());
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = Handle();
-  ofn.lpstrFilter = kFilter;
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = file.data();
-  ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  OPENFILENAMEW ofn = FileDialog(Handle(), kFilter, 1, file, folder);
   ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER |
               OFN_NOCHANGEDIR;
   if (!GetOpenFileNameW(&ofn)) return;

@@ -41,7 +41,7 @@ Changes Session::Press(int x, int y) {
   LayerSnapshot before = Current();
   const Slot picked = PickLayer(layers_.IconOf(Slot::kUpper).mask, layers_.OffsetOf(Slot::kUpper),
                                 x, y, scale_.ZoomPixel());
-  Changes changed{.selection = picked != selected_, .cursor = true};
+  Changes changed{.selection = picked != selected_};
   selected_ = picked;
   drag_ = Drag{{x, y}, layers_.OffsetOf(picked), std::move(before)};
   // The drag starts from the picked slot's own offsets, and a release
@@ -65,7 +65,7 @@ Changes Session::Release() {
   const Drag drag = std::move(*drag_);
   drag_.reset();
   layers_.SetOffset(selected_, drag.offset);
-  return Changes{.history = Record(drag.before), .cursor = true};
+  return Changes{.history = Record(drag.before)};
 }
 
 Changes Session::Nudge(Arrow arrow, bool large, std::int64_t timeMs) {

@@ -33,15 +33,13 @@ struct Changes {
   bool composite = false;  // the preview and the zoom view
   bool selection = false;  // the frame round the selected slot
   bool history = false;    // whether undo and redo can be used
-  bool cursor = false;     // the zoom view's cursor (a drag began or ended)
 
-  bool Any() const noexcept { return slots || composite || selection || history || cursor; }
+  bool Any() const noexcept { return slots || composite || selection || history; }
   Changes& operator|=(const Changes& o) noexcept {
     slots |= o.slots;
     composite |= o.composite;
     selection |= o.selection;
     history |= o.history;
-    cursor |= o.cursor;
     return *this;
   }
   friend bool operator==(const Changes&, const Changes&) = default;
