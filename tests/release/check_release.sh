@@ -128,10 +128,20 @@ wine reg add "$key" /v 'Shell Icon BPP' /d 32 /f >/dev/null 2>&1
 (cd "$win" && exec setsid wine ./Depthwell.exe) </dev/null >"$scratch/depthwell.log" 2>&1 &
 depthwell=$!
 pids+=("$depthwell")
-if box=$(wait_window '^確認$' "$depthwell" 60); then
-  xdotool key --window "$box" Return
-  status=0
-  wait_exit "$depthwell" 30 || status=$?
+if wait_window '^確認$' "$depthwell" 60 >/dev/null; then
+  # Wine may replace the box's X window while it maps it: Return goes to
+  # whichever window has the box's name now, until the program has ended.
+  status=124
+  for ((i = 0; i < 30; i++)); do
+    box=$(xdotool search --onlyvisible --name '^確認$' 2>/dev/null | head -n 1 || true)
+    if [ -n "$box" ]; then xdotool key --window "$box" Return >/dev/null 2>&1 || true; fi
+    if ! kill -0 "$depthwell" 2>/dev/null; then
+      status=0
+      wait "$depthwell" || status=$?
+      break
+    fi
+    sleep 1
+  done
   ((status == 0)) && ok "Depthwell.exe runs from $win" || fail "Depthwell.exe ended with status $status"
 else
   fail "Depthwell.exe showed no box from $win"
