@@ -23,6 +23,7 @@ int Batch(const std::string& name, Run& run) {
       if (!file) return run.report.FileError(PathFromUtf8(name), file.error());
       const pg::Bytes bytes = file->Data();
       text.assign(bytes.begin(), bytes.end());
+      if (!file->Intact()) return run.report.FileError(PathFromUtf8(name), pg::Error::kFileUnreadable);
     }
     // Lines end at '\n'; a last line without one counts too.
     for (std::size_t at = 0; at < text.size();) {

@@ -27,6 +27,9 @@ int List(const fs::path& path, Run& run) {
   for (int i = 0; i < s.Count(); ++i) {
     const pg::IconGroupInfo info = s.Info(i);
     const pg::Error verdict = s.Check(i);
+    // The file itself failed (shortened while it was read): one line for it,
+    // not one per icon, and no listing of bytes that were not the file's.
+    if (verdict == pg::Error::kFileUnreadable) return run.report.FileError(path, verdict);
     out += std::to_string(i) + '\t' + GroupLabel(info) + '\t';
     if (verdict != pg::Error::kOk) {
       out += "damaged: ";

@@ -26,9 +26,9 @@ class ByteReader {
   explicit ByteReader(Bytes data, std::size_t pos = 0) noexcept
       : data_(data), pos_(pos), failed_(pos > data.size()) {}
 
-  std::uint8_t U8() noexcept { return static_cast<std::uint8_t>(Le(1)); }
-  std::uint16_t U16() noexcept { return static_cast<std::uint16_t>(Le(2)); }
-  std::uint32_t U32() noexcept { return static_cast<std::uint32_t>(Le(4)); }
+  std::uint8_t U8() noexcept { return static_cast<std::uint8_t>(Le<1>()); }
+  std::uint16_t U16() noexcept { return static_cast<std::uint16_t>(Le<2>()); }
+  std::uint32_t U32() noexcept { return static_cast<std::uint32_t>(Le<4>()); }
   std::int16_t I16() noexcept { return static_cast<std::int16_t>(U16()); }
   std::int32_t I32() noexcept { return static_cast<std::int32_t>(U32()); }
 
@@ -51,10 +51,17 @@ class ByteReader {
   Bytes Data() const noexcept { return data_; }
 
  private:
-  std::uint64_t Le(std::size_t n) noexcept {
-    Bytes b = Take(n);
+  // A fixed width, so that the compiler turns each read into one load.
+  template <std::size_t N>
+  std::uint64_t Le() noexcept {
+    if (failed_ || N > data_.size() - pos_) {
+      Fail();
+      return 0;
+    }
+    const std::uint8_t* p = data_.data() + pos_;
+    pos_ += N;
     std::uint64_t v = 0;
-    for (std::size_t i = b.size(); i-- > 0;) v = (v << 8) | b[i];
+    for (std::size_t i = N; i-- > 0;) v = (v << 8) | p[i];
     return v;
   }
   void Fail() noexcept { failed_ = true; pos_ = data_.size(); }

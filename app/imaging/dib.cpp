@@ -194,7 +194,9 @@ Result<Pixels> DecodeRle(const Layout& l, Bytes data) {
 
 }  // namespace
 
-Result<Layout> ParseLayout(Bytes dib, Kind kind, std::optional<std::uint64_t> pixelOffset) {
+namespace {
+
+Result<Layout> Parse(Bytes dib, Kind kind, std::optional<std::uint64_t> pixelOffset, bool readColours) {
   ByteReader r(dib);
   Layout l;
   l.kind = kind;
@@ -312,18 +314,29 @@ Result<Layout> ParseLayout(Bytes dib, Kind kind, std::optional<std::uint64_t> pi
     return Error::kBadPalette;
   }
   if (l.bitCount <= 8 && entries == 0) return Error::kBadPalette;
-  if (l.bitCount <= 8) {
-    ByteReader t(dib, pos);
-    l.palette.reserve(static_cast<std::size_t>(entries));
-    for (std::uint64_t i = 0; i < entries; ++i) {
-      const std::uint8_t b = t.U8(), g = t.U8(), red = t.U8();
-      if (!core) t.Skip(1);
-      l.palette.push_back(Rgb(red, g, b));
+  l.paletteEntries = static_cast<std::size_t>(entries);
+  if (l.bitCount <= 8 && readColours) {
+    const auto table = SubRange(dib, pos, entries * entrySize);
+    if (!table) return Error::kBadPalette;
+    l.palette.resize(static_cast<std::size_t>(entries));
+    const std::uint8_t* entry = table->data();
+    for (Colour& c : l.palette) {
+      c = Rgb(entry[2], entry[1], entry[0]);  // stored blue, green, red
+      entry += entrySize;
     }
-    if (t.Failed()) return Error::kBadPalette;
   }
   l.tableEnd = pos + static_cast<std::size_t>(entries * entrySize);
   return l;
+}
+
+}  // namespace
+
+Result<Layout> ParseLayout(Bytes dib, Kind kind, std::optional<std::uint64_t> pixelOffset) {
+  return Parse(dib, kind, pixelOffset, true);
+}
+
+Result<Layout> ParseHeader(Bytes dib, Kind kind, std::optional<std::uint64_t> pixelOffset) {
+  return Parse(dib, kind, pixelOffset, false);
 }
 
 Result<Pixels> DecodePixels(const Layout& layout, Bytes pixels) {

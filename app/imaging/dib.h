@@ -41,6 +41,7 @@ struct Layout {
   // when the format has none).
   std::array<std::uint32_t, 4> masks{};
   std::vector<Colour> palette;  // bitCount <= 8 only
+  std::size_t paletteEntries = 0;  // the colour table's entries, read or not
   // Where the header and any masks after it end.
   std::size_t headerEnd = 0;
   // Where the header, masks and colour table end inside the DIB: a packed
@@ -60,6 +61,12 @@ struct Layout {
 // `pixelOffset` (a bitmap file's bfOffBits, counted from the DIB's start)
 // may cut the colour table short: entries at or past it do not exist.
 Result<Layout> ParseLayout(Bytes dib, Kind kind,
+                           std::optional<std::uint64_t> pixelOffset = std::nullopt);
+
+// The same checks without reading the colours of the table (`palette` stays
+// empty; paletteEntries and tableEnd tell its extent): enough to judge an
+// image that is not decoded, as a listing of a library judges hundreds.
+Result<Layout> ParseHeader(Bytes dib, Kind kind,
                            std::optional<std::uint64_t> pixelOffset = std::nullopt);
 
 struct Pixels {

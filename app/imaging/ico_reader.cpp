@@ -138,7 +138,7 @@ Result<IconImageHeader> ReadIconImageHeader(Bytes data) {
     if (!h) return h.error();
     out = {h->width, h->height, 32, h->bitsPerPixel};
   } else {
-    auto layout = dib::ParseLayout(data, dib::Kind::kIcon);
+    auto layout = dib::ParseHeader(data, dib::Kind::kIcon);
     if (!layout) return layout.error();
     out = {layout->width, layout->rows, layout->bitCount, layout->bitCount};
     if (out.width > kMaxIconDimension || out.height > kMaxIconDimension || out.Pixels() > kMaxIconImagePixels)
@@ -151,7 +151,7 @@ Result<IconImageHeader> ReadIconImageHeader(Bytes data) {
     const std::uint64_t present = data.size() - layout->tableEnd;
     if (present < colour + (layout->bitCount == 32 ? 0 : mask)) return Error::kTruncated;
     out.decodes = layout->bitCount > 8 ? present >= colour + mask
-                                       : layout->palette.size() >= (std::size_t{1} << layout->bitCount);
+                                       : layout->paletteEntries >= (std::size_t{1} << layout->bitCount);
   }
   if (out.width > kMaxIconDimension || out.height > kMaxIconDimension || out.Pixels() > kMaxIconImagePixels)
     return Error::kImageTooLarge;

@@ -443,6 +443,40 @@ Result<std::unique_ptr<IconSource>> OpenOwned(Owned bytes) {
   return Error::kNotIconSource;
 }
 
+// A source over a file that another program may shorten while it is open
+// (see MappedFile): whatever the source makes of its bytes once the file
+// is found shorter is dropped for "file cannot be read".
+class WatchedSource final : public IconSource {
+ public:
+  WatchedSource(std::unique_ptr<IconSource> inner, FileWatch watch) noexcept
+      : inner_(std::move(inner)), watch_(watch) {}
+  SourceKind Kind() const noexcept override { return inner_->Kind(); }
+  int Count() const noexcept override { return inner_->Count(); }
+  IconGroupInfo Info(int index) const override {
+    IconGroupInfo info = inner_->Info(index);
+    if (!watch_.Intact()) info.status = Error::kFileUnreadable;
+    return info;
+  }
+  Result<Icon> Extract(int index, int size) const override { return Checked(inner_->Extract(index, size)); }
+  Error Check(int index) const override {
+    const Error verdict = inner_->Check(index);
+    return watch_.Intact() ? verdict : Error::kFileUnreadable;
+  }
+  Result<SlotSource> ExtractSource(int index, bool small) const override {
+    return Checked(inner_->ExtractSource(index, small));
+  }
+
+ private:
+  template <class T>
+  Result<T> Checked(Result<T> made) const {
+    if (!watch_.Intact()) return Error::kFileUnreadable;
+    return made;
+  }
+
+  std::unique_ptr<IconSource> inner_;
+  FileWatch watch_;
+};
+
 }  // namespace
 
 Icon OpaqueBitmapIcon(const Image& picture, int size) {
@@ -468,7 +502,11 @@ Result<std::unique_ptr<IconSource>> OpenIconSourceFile(const std::filesystem::pa
   return Guarded([&]() -> Result<std::unique_ptr<IconSource>> {
     auto file = MappedFile::Open(path);
     if (!file) return file.error();
-    return OpenOwned(std::move(*file));
+    const FileWatch watch = file->Watch();
+    auto source = OpenOwned(std::move(*file));
+    if (!watch.Intact()) return Error::kFileUnreadable;
+    if (!source || !watch.Watched()) return source;
+    return std::unique_ptr<IconSource>(std::make_unique<WatchedSource>(std::move(*source), watch));
   });
 }
 
@@ -480,6 +518,7 @@ Result<std::unique_ptr<IconSource>> OpenSlotSourceFile(const std::filesystem::pa
     auto pac = MappedFile::Open(path);
     if (!pac) return pac.error();
     auto bmp = ConvertPackedBitmap(pac->Data());
+    if (!pac->Intact()) return Error::kFileUnreadable;
     if (!bmp) return bmp.error();
     return OpenIconSource(*bmp);
   });

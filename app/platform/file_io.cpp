@@ -53,6 +53,7 @@ MappedFile::MappedFile(MappedFile&& other) noexcept
       view_(std::exchange(other.view_, nullptr)),
       viewSize_(std::exchange(other.viewSize_, 0)),
       mapped_(std::exchange(other.mapped_, false)),
+      watchSlot_(std::exchange(other.watchSlot_, -1)),
       copy_(std::move(other.copy_)) {}
 
 MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
@@ -63,12 +64,19 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
     view_ = std::exchange(other.view_, nullptr);
     viewSize_ = std::exchange(other.viewSize_, 0);
     mapped_ = std::exchange(other.mapped_, false);
+    watchSlot_ = std::exchange(other.watchSlot_, -1);
     copy_ = std::move(other.copy_);
   }
   return *this;
 }
 
 MappedFile::~MappedFile() { Release(); }
+
+FileWatch MappedFile::Watch() const noexcept {
+  FileWatch watch;
+  watch.slot_ = watchSlot_;
+  return watch;
+}
 
 Error WriteFileReplacing(const std::filesystem::path& path, Bytes data) {
   const OutputFile file{path, data};
@@ -80,7 +88,9 @@ Result<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& pat
   auto file = MappedFile::Open(path, maxSize);
   if (!file) return file.error();
   const Bytes bytes = file->Data();
-  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+  std::vector<std::uint8_t> copy(bytes.begin(), bytes.end());
+  if (!file->Intact()) return Error::kFileUnreadable;
+  return copy;
 }
 
 }  // namespace pg

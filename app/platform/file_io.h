@@ -24,20 +24,39 @@ namespace pg {
 // readers' own limits keeps any one input within 256 MB.
 inline constexpr std::uintmax_t kMaxInputFileSize = 128u * 1024u * 1024u;
 
-// The whole file, read into a buffer of exactly its size.
+// The whole file, read into a buffer of exactly its size; kFileUnreadable
+// when it was shortened while it was read.
 Result<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& path,
                                                 std::uintmax_t maxSize = kMaxInputFileSize);
 
-// A file's bytes for the readers. On Windows the file is mapped into memory,
-// read only, so a reader touches the pages it parses and no others; the
-// system refuses to shorten a file while a view of it exists. On POSIX a
-// mapped file that another program shortens meanwhile would end the program
-// (SIGBUS) at the first page past its new end, so the bytes are read into
-// memory instead (a 15 MB library costs a few milliseconds): a file
-// shortened while it is read just gives fewer bytes, which the readers call
-// damaged. Where a file cannot be mapped (a pipe, a file system without
-// mappings) its bytes are read, up to the same limit. Spans into Data() stay
-// valid while the object lives; moving it keeps them valid.
+// Whether the bytes of a mapped file are still the file's own. Copyable, so
+// that it can be asked after the file has moved into the reader that keeps
+// it; valid while that MappedFile lives.
+class FileWatch {
+ public:
+  // False once a look at the bytes found the file shorter than when it was
+  // mapped: those pages then read as zeros, and whatever was made of the
+  // bytes since is no picture of the file.
+  bool Intact() const noexcept;
+  // Whether the file can be shortened under its reader at all.
+  bool Watched() const noexcept { return slot_ >= 0; }
+
+ private:
+  friend class MappedFile;
+  int slot_ = -1;
+};
+
+// A file's bytes for the readers, mapped into memory read only where the
+// file is large enough for it to pay, so a reader touches the pages it
+// parses and no others: a 15 MB library is listed without reading its 15 MB.
+// On Windows the system refuses to shorten a file while a view of it
+// exists. On POSIX another program may shorten it meanwhile; a page past the
+// new end then reads as zeros instead of ending the program (SIGBUS), and
+// Intact() turns false, so the caller drops what it made of the bytes. Small
+// files, pipes and files that cannot be mapped are read into memory, up to
+// the same limit; a file shortened while it is read gives fewer bytes, which
+// the readers call damaged. Spans into Data() stay valid while the object
+// lives; moving it keeps them valid.
 class MappedFile {
  public:
   MappedFile() = default;
@@ -50,9 +69,10 @@ class MappedFile {
   ~MappedFile();
 
   Bytes Data() const noexcept { return {data_, size_}; }
-  // Whether the bytes are a view of the file itself (Windows) rather than a
-  // copy.
+  // Whether the bytes are a view of the file itself rather than a copy.
   bool Mapped() const noexcept { return mapped_; }
+  bool Intact() const noexcept { return Watch().Intact(); }
+  FileWatch Watch() const noexcept;
 
   // Maps or reads `path`; the errors of ReadFileBytes: kFileNotFound,
   // kIsFolder for a folder, kFileUnreadable for a device or a failed read,
@@ -64,9 +84,10 @@ class MappedFile {
 
   const std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
-  void* view_ = nullptr;              // the system's pages the bytes lie in, when not in copy_
-  std::size_t viewSize_ = 0;          // their extent
+  void* view_ = nullptr;              // the system's view of the file, when mapped
+  std::size_t viewSize_ = 0;          // its extent
   bool mapped_ = false;               // view_ maps the file
+  int watchSlot_ = -1;                // where a shortened file is noticed (POSIX)
   std::vector<std::uint8_t> copy_;    // the bytes, when there is no view
 };
 

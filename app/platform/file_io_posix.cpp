@@ -9,7 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <mutex>
 #include <utility>
 
 #include "platform/file_io.h"
@@ -23,8 +26,9 @@ namespace {
 
 std::error_code LastError() { return std::error_code(errno, std::generic_category()); }
 
-// Files from this size on are read into pages of their own (MappedFile::Open).
-constexpr std::size_t kOwnPagesFrom = 1 << 20;
+// Files from this size on are mapped (MappedFile::Open): below it, reading
+// costs less than setting up and tearing down a mapping.
+constexpr std::size_t kMapFrom = 64 * 1024;
 
 class UniqueFd {
  public:
@@ -40,6 +44,7 @@ class UniqueFd {
   ~UniqueFd() { (void)Close(); }
   int get() const noexcept { return fd_; }
   bool Valid() const noexcept { return fd_ >= 0; }
+  int Release() noexcept { return std::exchange(fd_, -1); }
   // Closes now; false when the system reports that buffered writes failed.
   bool Close() noexcept {
     if (fd_ < 0) return true;
@@ -299,10 +304,130 @@ WriteResult WriteFilesReplacing(std::span<const OutputFile> files, FolderFlushes
   return WriteAllOrNone<Pending>(files, later);
 }
 
-// The file is never mapped on POSIX; a large one is read into pages of
-// its own (see Open).
+// Mapped files, and the signal the system raises when a reader touches a
+// page of one that another program has shortened past it. Each mapping has
+// a slot here; the handler puts a page of zeros in place of the missing
+// one, notes the slot's file as shortened and lets the read go on, so the
+// reader finishes on bytes its checks already handle and the caller, told
+// by Intact(), drops the result. A signal for any other address goes to
+// whatever handled it before. The handler reads the slots without locks,
+// so they are atomics in static storage; more files mapped at once than
+// there are slots are read instead.
+//
+// A file shortened to within a page raises no signal for that page: the
+// system shows zeros past the new end. So a slot also keeps the file open,
+// and Intact() compares its size now with the size that was mapped.
+namespace {
+
+struct WatchSlot {
+  std::atomic<bool> taken{false};
+  std::atomic<std::uintptr_t> begin{0};
+  std::atomic<std::uintptr_t> end{0};  // 0 while the slot is set up or given back
+  std::atomic<bool> shortened{false};
+  int fd = -1;  // the mapped file, owned by the slot while it is taken
+};
+
+constexpr int kWatchSlots = 256;
+WatchSlot g_watchSlots[kWatchSlots];
+std::uintptr_t g_pageSize = 0;
+struct sigaction g_previousBusHandler {};
+
+void PassBusErrorOn(int signal, siginfo_t* info, void* context) {
+  const struct sigaction& previous = g_previousBusHandler;
+  if (previous.sa_flags & SA_SIGINFO) {
+    previous.sa_sigaction(signal, info, context);
+  } else if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
+    previous.sa_handler(signal);
+  } else {
+    // The access faults again on return and the signal then does what it
+    // would have done without this handler: it ends the program.
+    ::signal(signal, SIG_DFL);
+  }
+}
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+  const int savedErrno = errno;
+  const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+  for (WatchSlot& slot : g_watchSlots) {
+    if (at >= slot.end.load(std::memory_order_acquire) || at < slot.begin.load(std::memory_order_acquire)) continue;
+    void* page = reinterpret_cast<void*>(at & ~(g_pageSize - 1));
+    if (mmap(page, g_pageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED) break;
+    slot.shortened.store(true, std::memory_order_release);
+    errno = savedErrno;
+    return;
+  }
+  errno = savedErrno;
+  PassBusErrorOn(signal, info, context);
+}
+
+// Installs the handler on first use; false where the system refuses it, and
+// files are then read, not mapped.
+bool BusErrorHandlerInstalled() {
+  static std::once_flag once;
+  static bool installed = false;
+  std::call_once(once, [] {
+    const long page = sysconf(_SC_PAGESIZE);
+    if (page <= 0) return;
+    g_pageSize = static_cast<std::uintptr_t>(page);
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    installed = sigaction(SIGBUS, &action, &g_previousBusHandler) == 0;
+  });
+  return installed;
+}
+
+bool ShorterThanMapped(const WatchSlot& slot) noexcept {
+  const std::uintptr_t begin = slot.begin.load(std::memory_order_acquire);
+  const std::uintptr_t end = slot.end.load(std::memory_order_acquire);
+  struct stat st;
+  if (end == 0 || fstat(slot.fd, &st) != 0) return false;
+  return static_cast<std::uintmax_t>(st.st_size) < end - begin;
+}
+
+// A free slot for the mapping [begin, begin + size) of the file open as
+// `fd`, which the slot then owns; -1 when there is none (`fd` stays with the
+// caller).
+int TakeWatchSlot(const void* begin, std::size_t size, UniqueFd& fd) noexcept {
+  for (int i = 0; i < kWatchSlots; ++i) {
+    WatchSlot& slot = g_watchSlots[i];
+    bool expected = false;
+    if (!slot.taken.compare_exchange_strong(expected, true, std::memory_order_acq_rel)) continue;
+    const auto at = reinterpret_cast<std::uintptr_t>(begin);
+    slot.shortened.store(false, std::memory_order_relaxed);
+    slot.fd = fd.Release();
+    slot.begin.store(at, std::memory_order_release);
+    slot.end.store(at + size, std::memory_order_release);
+    return i;
+  }
+  return -1;
+}
+
+// Whether the slot's file was found shortened stays readable until the
+// slot is taken again.
+void GiveBackWatchSlot(int i) noexcept {
+  WatchSlot& slot = g_watchSlots[i];
+  if (ShorterThanMapped(slot)) slot.shortened.store(true, std::memory_order_release);
+  UniqueFd closing(std::exchange(slot.fd, -1));
+  slot.end.store(0, std::memory_order_release);
+  slot.begin.store(0, std::memory_order_release);
+  slot.taken.store(false, std::memory_order_release);
+}
+
+}  // namespace
+
+bool FileWatch::Intact() const noexcept {
+  if (slot_ < 0) return true;
+  const WatchSlot& slot = g_watchSlots[slot_];
+  return !slot.shortened.load(std::memory_order_acquire) && !ShorterThanMapped(slot);
+}
+
 void MappedFile::Release() noexcept {
-  if (view_) munmap(view_, viewSize_);
+  if (view_) {
+    if (watchSlot_ >= 0) GiveBackWatchSlot(watchSlot_);
+    munmap(view_, viewSize_);
+  }
   view_ = nullptr;
   viewSize_ = 0;
 }
@@ -321,32 +446,20 @@ Result<MappedFile> MappedFile::Open(const fs::path& path, std::uintmax_t maxSize
     if (static_cast<std::uintmax_t>(st.st_size) > maxSize) return Error::kFileTooLarge;
     expected = static_cast<std::size_t>(st.st_size);
   }
-  // A large file is read into fresh pages asked for as huge pages where
-  // the system has them: a 15 MB library then costs a few page faults
-  // instead of thousands, which on some systems take longer than the read.
-  // It is read as long as it was when opened; a file shortened meanwhile
-  // gives what is left.
-  if (expected >= kOwnPagesFrom) {
-    void* pages = mmap(nullptr, expected, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (pages != MAP_FAILED) {
+  if (expected >= kMapFrom && BusErrorHandlerInstalled()) {
+    void* view = mmap(nullptr, expected, PROT_READ, MAP_PRIVATE, fd.get(), 0);
+    if (view != MAP_FAILED) {
       MappedFile file;
-      file.view_ = pages;
+      file.view_ = view;
       file.viewSize_ = expected;
-#ifdef MADV_HUGEPAGE
-      (void)madvise(pages, expected, MADV_HUGEPAGE);
-#endif
-      auto* bytes = static_cast<std::uint8_t*>(pages);
-      std::size_t done = 0;
-      while (done < expected) {
-        const ssize_t n = read(fd.get(), bytes + done, expected - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return Error::kFileUnreadable;
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
+      file.watchSlot_ = TakeWatchSlot(view, expected, fd);
+      if (file.watchSlot_ >= 0) {
+        file.mapped_ = true;
+        file.data_ = static_cast<const std::uint8_t*>(view);
+        file.size_ = expected;
+        return file;
       }
-      file.data_ = bytes;
-      file.size_ = done;
-      return file;
+      // No slot to watch it from: read like a small file.
     }
   }
   std::vector<std::uint8_t> data;

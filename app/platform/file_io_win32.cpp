@@ -347,6 +347,9 @@ WriteResult WriteFilesReplacing(std::span<const OutputFile> files, FolderFlushes
   return WriteAllOrNone<Pending>(files, later);
 }
 
+// A mapped file cannot be shortened here, and a copy keeps its bytes.
+bool FileWatch::Intact() const noexcept { return true; }
+
 void MappedFile::Release() noexcept {
   if (view_) UnmapViewOfFile(view_);
   view_ = nullptr;

@@ -5,6 +5,10 @@
 #include <functional>
 #include <string>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "exe_fixtures.h"
 #include "image_fixtures.h"
 #include "imaging/layers.h"
@@ -194,6 +198,28 @@ TEST(IconSource, ALibraryAsLargeAsTheSystemOneNeedsNoSystemFile) {
   EXPECT_EQ(MunFallbackPath("/win", "/win/System32/shell32.dll"),
             std::filesystem::path("/win/SystemResources/shell32.dll.mun"));
 }
+
+#ifndef _WIN32
+// A library that another program shortens after it was opened: what the
+// source would make of the missing bytes is refused, as far as the file
+// went, instead of read as zeros (here the system lets a mapped file
+// shrink).
+TEST(IconSourceDamage, ALibraryShortenedAfterItWasOpenedCannotBeRead) {
+  std::vector<pgtest::GroupSpec> groups;
+  for (std::uint32_t i = 1; i <= 184; ++i) groups.push_back({i, u"", {{32, 32, 8, i * 3}}});
+  const Buf bytes = pgtest::BuildPe(pgtest::IconResources(groups), true).bytes;
+  const auto path = std::filesystem::temp_directory_path() / ("pg-shortened-" + std::to_string(getpid()) + ".dll");
+  ASSERT_EQ(WriteFileReplacing(path, View(bytes)), Error::kOk);
+  auto src = OpenIconSourceFile(path);
+  ASSERT_TRUE(src.ok());
+  EXPECT_EQ((*src)->Extract(3)->colour.GetPixel(8, 8), 12u);
+  std::filesystem::resize_file(path, bytes.size() / 2);
+  EXPECT_EQ((*src)->Extract(180).error(), Error::kFileUnreadable);
+  EXPECT_EQ((*src)->Check(3), Error::kFileUnreadable);
+  EXPECT_EQ((*src)->Info(3).status, Error::kFileUnreadable);
+  std::filesystem::remove(path);
+}
+#endif
 
 TEST(IconSourceDamage, ABrokenGroupFailsAloneWithItsError) {
   using pgtest::IconDib;
