@@ -30,7 +30,10 @@ int List(const fs::path& path, Run& run) {
     // The file itself failed (shortened while it was read): one line for it,
     // not one per icon, and no listing of bytes that were not the file's.
     if (verdict == pg::Error::kFileUnreadable) return run.report.FileError(path, verdict);
-    out += std::to_string(i) + '\t' + GroupLabel(info) + '\t';
+    out += std::to_string(i);
+    out += '\t';
+    out += GroupLabel(info);
+    out += '\t';
     if (verdict != pg::Error::kOk) {
       out += "damaged: ";
       out += pg::ErrorText(verdict);
@@ -39,8 +42,13 @@ int List(const fs::path& path, Run& run) {
     } else {
       const char* sep = "";
       for (const auto& e : info.entries) {
-        out += sep + std::to_string(e.width) + 'x' + std::to_string(e.height) + ' ' + std::to_string(e.bitsPerPixel) +
-               "bpp";
+        out += sep;
+        out += std::to_string(e.width);
+        out += 'x';
+        out += std::to_string(e.height);
+        out += ' ';
+        out += std::to_string(e.bitsPerPixel);
+        out += "bpp";
         sep = ", ";
       }
     }

@@ -158,17 +158,20 @@ Result<IconImageHeader> ReadIconImageHeader(Bytes data) {
   return out;
 }
 
+bool ServesBefore(const IconImageHeader& a, const IconImageHeader& b, int size) noexcept {
+  const int ta = Tier(a, size), tb = Tier(b, size);
+  if (ta != tb) return ta < tb;
+  // Exact: more colours first. Larger: the smallest, then more colours.
+  // Smaller: the largest, then more colours.
+  if (ta != 0 && a.Pixels() != b.Pixels()) return ta == 1 ? a.Pixels() < b.Pixels() : a.Pixels() > b.Pixels();
+  return a.bitsPerPixel > b.bitsPerPixel;
+}
+
 std::vector<std::size_t> RankIconImages(const std::vector<IconImageHeader>& headers, int size) {
   std::vector<std::size_t> order(headers.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](std::size_t ia, std::size_t ib) {
-    const IconImageHeader &a = headers[ia], &b = headers[ib];
-    const int ta = Tier(a, size), tb = Tier(b, size);
-    if (ta != tb) return ta < tb;
-    // Exact: more colours first. Larger: the smallest, then more colours.
-    // Smaller: the largest, then more colours.
-    if (ta != 0 && a.Pixels() != b.Pixels()) return ta == 1 ? a.Pixels() < b.Pixels() : a.Pixels() > b.Pixels();
-    return a.bitsPerPixel > b.bitsPerPixel;
+    return ServesBefore(headers[ia], headers[ib], size);
   });
   return order;
 }

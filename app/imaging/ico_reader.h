@@ -76,6 +76,10 @@ struct IconImageHeader {
 // damaged PNG stream.
 Result<IconImageHeader> ReadIconImageHeader(Bytes data);
 
+// Whether image `a` serves a target of `size` better than image `b`: the
+// order of RankIconImages.
+bool ServesBefore(const IconImageHeader& a, const IconImageHeader& b, int size) noexcept;
+
 // The order in which images serve a target of `size` (see ChooseIconImage):
 // the best first, ties in file order.
 std::vector<std::size_t> RankIconImages(const std::vector<IconImageHeader>& headers, int size);

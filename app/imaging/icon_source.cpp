@@ -77,12 +77,8 @@ class Decoder {
   // it can, Extract decodes that image and succeeds (the budget for it was
   // checked when the file was opened).
   Error Check(std::size_t group, const std::vector<IconImageRef>& images) const {
-    std::vector<IconImageHeader> headers;
-    headers.reserve(images.size());
-    for (const IconImageRef& ref : images) headers.push_back(ref.header);
     for (int size : {kCellSize, kSmallSize}) {
-      const auto order = RankIconImages(headers, size);
-      if (!order.empty() && headers[order.front()].decodes) continue;
+      if (const IconImageHeader* best = Best(images, size); best && best->decodes) continue;
       if (auto icon = Extract(group, images, size); !icon) return icon.error();
     }
     return Error::kOk;
@@ -92,18 +88,23 @@ class Decoder {
   // checked against the budget when the file is opened, so that whether an
   // icon can be decoded does not depend on which were taken before it.
   static std::uint64_t Cost(const std::vector<IconImageRef>& images) {
-    std::vector<IconImageHeader> headers;
-    headers.reserve(images.size());
-    for (const IconImageRef& ref : images) headers.push_back(ref.header);
     std::uint64_t cost = 0;
-    for (int size : {kCellSize, kSmallSize}) {
-      const auto order = RankIconImages(headers, size);
-      if (!order.empty()) cost += headers[order.front()].Pixels();
-    }
+    for (int size : {kCellSize, kSmallSize})
+      if (const IconImageHeader* best = Best(images, size)) cost += best->Pixels();
     return cost;
   }
 
  private:
+  // The header of the image that serves `size`, the first of RankIconImages
+  // (the first of equals, as that order keeps file order); a listing asks
+  // this of every group twice, so it sorts nothing.
+  static const IconImageHeader* Best(const std::vector<IconImageRef>& images, int size) {
+    const auto best = std::min_element(images.begin(), images.end(), [size](const IconImageRef& a, const IconImageRef& b) {
+      return ServesBefore(a.header, b.header, size);
+    });
+    return best == images.end() ? nullptr : &best->header;
+  }
+
   static constexpr std::uint64_t kRememberAbove = 256 * 256;
   mutable std::uint64_t budget_ = kMaxIconPixelsPerFile;
   mutable std::map<std::pair<std::size_t, int>, Icon> made_;
@@ -111,6 +112,7 @@ class Decoder {
 
 IconGroupInfo InfoOfImages(const std::vector<IconImageRef>& images) {
   IconGroupInfo info;
+  info.entries.reserve(images.size());
   for (const IconImageRef& im : images)
     info.entries.push_back({im.header.width, im.header.height, im.header.storedBits});
   return info;
@@ -275,7 +277,10 @@ class ExeSource final : public IconSource {
     std::vector<IconRes> icons;
     icons.reserve(res->icons.size());
     for (const ExeResource& ic : res->icons) icons.push_back({ic.id, ic.data, ic.fault});
-    std::stable_sort(icons.begin(), icons.end(), [](const IconRes& a, const IconRes& b) { return a.id < b.id; });
+    // Directories are sorted by id already (the format asks for it); only
+    // one that is not pays for the sort.
+    const auto byId = [](const IconRes& a, const IconRes& b) { return a.id < b.id; };
+    if (!std::is_sorted(icons.begin(), icons.end(), byId)) std::stable_sort(icons.begin(), icons.end(), byId);
     const auto find = [&](std::uint32_t id) -> IconRes* {
       auto it = std::lower_bound(icons.begin(), icons.end(), id,
                                  [](const IconRes& e, std::uint32_t v) { return e.id < v; });
@@ -315,8 +320,7 @@ class ExeSource final : public IconSource {
       }
       if (e != Error::kOk) g.images.clear();
       g.info.status = e;
-      const IconGroupInfo real = InfoOfImages(g.images);
-      g.info.entries = real.entries;
+      g.info.entries = InfoOfImages(g.images).entries;
       cost += Decoder::Cost(g.images);
       groups_.push_back(std::move(g));
     }
@@ -452,11 +456,8 @@ class WatchedSource final : public IconSource {
       : inner_(std::move(inner)), watch_(watch) {}
   SourceKind Kind() const noexcept override { return inner_->Kind(); }
   int Count() const noexcept override { return inner_->Count(); }
-  IconGroupInfo Info(int index) const override {
-    IconGroupInfo info = inner_->Info(index);
-    if (!watch_.Intact()) info.status = Error::kFileUnreadable;
-    return info;
-  }
+  // Made from the directory when the file was opened, and checked then.
+  IconGroupInfo Info(int index) const override { return inner_->Info(index); }
   Result<Icon> Extract(int index, int size) const override { return Checked(inner_->Extract(index, size)); }
   Error Check(int index) const override {
     const Error verdict = inner_->Check(index);

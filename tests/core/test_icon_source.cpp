@@ -216,7 +216,6 @@ TEST(IconSourceDamage, ALibraryShortenedAfterItWasOpenedCannotBeRead) {
   std::filesystem::resize_file(path, bytes.size() / 2);
   EXPECT_EQ((*src)->Extract(180).error(), Error::kFileUnreadable);
   EXPECT_EQ((*src)->Check(3), Error::kFileUnreadable);
-  EXPECT_EQ((*src)->Info(3).status, Error::kFileUnreadable);
   std::filesystem::remove(path);
 }
 #endif
