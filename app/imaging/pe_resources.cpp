@@ -36,7 +36,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 namespace pg {
@@ -162,6 +161,42 @@ struct DirEntry {
   std::uint32_t target = 0;
 };
 
+// The directory offsets read so far, in one table with open addressing: a
+// library has a directory per resource, thousands of them, and a node
+// allocated for each would cost more than reading them.
+class OffsetSet {
+ public:
+  // False when `offset` was in the set already.
+  bool Insert(std::uint32_t offset) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = Hash(offset) & mask;; i = (i + 1) & mask) {
+      if (slots_[i] == offset) return false;
+      if (slots_[i] == kEmpty) {
+        slots_[i] = offset;
+        ++count_;
+        return true;
+      }
+    }
+  }
+
+ private:
+  // Offsets into a section fit in 31 bits (the high bit marks a
+  // subdirectory and is taken off), so this is no offset.
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+  static std::size_t Hash(std::uint32_t v) noexcept { return (v * 0x9E3779B1u) >> 7; }
+  void Grow() {
+    std::vector<std::uint32_t> old(std::max<std::size_t>(64, slots_.size() * 2), kEmpty);
+    old.swap(slots_);
+    count_ = 0;
+    for (std::uint32_t v : old)
+      if (v != kEmpty) Insert(v);
+  }
+
+  std::vector<std::uint32_t> slots_;
+  std::size_t count_ = 0;
+};
+
 class ResourceTree {
  public:
   ResourceTree(Bytes file, Bytes rsrc, const std::vector<Section>& sections)
@@ -174,28 +209,37 @@ class ResourceTree {
   // Only the first entry of the directory at `offset`, or nothing when it
   // has none.
   Result<std::optional<DirEntry>> FirstEntry(std::uint32_t offset) {
-    auto entries = Read(offset, true);
-    if (!entries) return entries.error();
-    if (entries->empty()) return std::optional<DirEntry>();
-    return std::optional<DirEntry>(entries->front());
+    std::uint32_t count = 0;
+    auto r = Open(offset, count);
+    if (!r) return r.error();
+    if (count == 0) return std::optional<DirEntry>();
+    return std::optional<DirEntry>(DirEntry{r->U32(), r->U32()});
   }
 
  private:
   Result<std::vector<DirEntry>> Read(std::uint32_t offset, bool firstOnly) {
-    if (!visited_.insert(offset).second) return Error::kBadResourceDirectory;
+    std::uint32_t count = 0;
+    auto r = Open(offset, count);
+    if (!r) return r.error();
+    std::vector<DirEntry> entries(firstOnly ? std::min<std::uint32_t>(count, 1) : count);
+    for (DirEntry& e : entries) {
+      e.name = r->U32();
+      e.target = r->U32();
+    }
+    return entries;
+  }
+
+  // A reader at the first entry of the directory at `offset`, all `count`
+  // of whose entries lie inside the section; each directory opens once.
+  Result<ByteReader> Open(std::uint32_t offset, std::uint32_t& count) {
+    if (!visited_.Insert(offset)) return Error::kBadResourceDirectory;
     ByteReader r(rsrc_);
     r.Seek(offset);
     r.Skip(12);
-    const std::uint32_t count = std::uint32_t{r.U16()} + r.U16();
+    count = std::uint32_t{r.U16()} + r.U16();
     if (r.Failed()) return Error::kBadResourceDirectory;
-    if (std::uint64_t{count} * kDirectoryEntrySize > r.Remaining())
-      return Error::kBadResourceDirectory;
-    std::vector<DirEntry> entries(firstOnly ? std::min<std::uint32_t>(count, 1) : count);
-    for (DirEntry& e : entries) {
-      e.name = r.U32();
-      e.target = r.U32();
-    }
-    return entries;
+    if (std::uint64_t{count} * kDirectoryEntrySize > r.Remaining()) return Error::kBadResourceDirectory;
+    return r;
   }
 
  public:
@@ -228,7 +272,7 @@ class ResourceTree {
   Bytes file_;
   Bytes rsrc_;
   const std::vector<Section>& sections_;
-  std::unordered_set<std::uint32_t> visited_;
+  OffsetSet visited_;
 };
 
 // Level 2 and 3 below one type: every name, first language.
