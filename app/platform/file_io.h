@@ -31,7 +31,8 @@ Result<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& pat
 
 // Whether the bytes of a mapped file are still the file's own. Copyable, so
 // that it can be asked after the file has moved into the reader that keeps
-// it; valid while that MappedFile lives.
+// it. Valid while that MappedFile lives; once it is gone, it still tells
+// how the file was left until another file is mapped.
 class FileWatch {
  public:
   // False once a look at the bytes found the file shorter than when it was
