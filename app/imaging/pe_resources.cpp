@@ -204,7 +204,17 @@ class ResourceTree {
 
   // The entries of the directory at `offset`; each directory may be read
   // only once, which is what stops loops.
-  Result<std::vector<DirEntry>> Directory(std::uint32_t offset) { return Read(offset, false); }
+  Result<std::vector<DirEntry>> Directory(std::uint32_t offset) {
+    std::uint32_t count = 0;
+    auto r = Open(offset, count);
+    if (!r) return r.error();
+    std::vector<DirEntry> entries(count);
+    for (DirEntry& e : entries) {
+      e.name = r->U32();
+      e.target = r->U32();
+    }
+    return entries;
+  }
 
   // Only the first entry of the directory at `offset`, or nothing when it
   // has none.
@@ -217,18 +227,6 @@ class ResourceTree {
   }
 
  private:
-  Result<std::vector<DirEntry>> Read(std::uint32_t offset, bool firstOnly) {
-    std::uint32_t count = 0;
-    auto r = Open(offset, count);
-    if (!r) return r.error();
-    std::vector<DirEntry> entries(firstOnly ? std::min<std::uint32_t>(count, 1) : count);
-    for (DirEntry& e : entries) {
-      e.name = r->U32();
-      e.target = r->U32();
-    }
-    return entries;
-  }
-
   // A reader at the first entry of the directory at `offset`, all `count`
   // of whose entries lie inside the section; each directory opens once.
   Result<ByteReader> Open(std::uint32_t offset, std::uint32_t& count) {

@@ -225,7 +225,7 @@ TEST_F(FileIo, AMappedFileShortenedUnderItsReaderIsNoLongerIntactNeverASignal) {
 // A file that another thread keeps shortening and lengthening again (with
 // zeros) while it is opened and read gives bytes it held at some moment, or
 // zeros where it had none, never a signal.
-TEST_F(FileIo, AFileShortenedWhileItIsReadGivesFewerBytesNotACrash) {
+TEST_F(FileIo, AFileShortenedAndLengthenedWhileItIsReadGivesItsBytesOrZerosNeverASignal) {
   const fs::path file = dir_ / "shrinking";
   const std::string full(4 * 1024 * 1024, 'z');
   std::ofstream(file, std::ios::binary) << full;
